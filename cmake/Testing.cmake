@@ -1,0 +1,13 @@
+# GoogleTest: the system package on Linux; built from Debian's googletest sources when
+# cross-compiling, since there is no prebuilt Windows library.
+if(CMAKE_CROSSCOMPILING)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+else()
+    find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)

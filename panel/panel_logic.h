@@ -1,0 +1,48 @@
+// Everything the panel does, free of any window system: reply effects, setpoint control, timers
+// and input rules, the port list and connection control. The window maps its messages onto these
+// entry points and provides the services behind PanelWindow, UiTimers, PortService and PortProbe.
+#ifndef DRIVERPANEL_PANEL_PANEL_LOGIC_H
+#define DRIVERPANEL_PANEL_PANEL_LOGIC_H
+
+#include <cstdint>
+
+#include "panel/device_state.h"
+#include "panel/input_message.h"
+#include "panel/panel_window.h"
+#include "panel/port_service.h"
+#include "panel/ui_timers.h"
+
+class PanelLogic {
+public:
+    PanelLogic(DeviceState& state, PanelWindow& window, UiTimers& timers, PortService& port,
+               PortProbe& probe);
+
+    // The panel's initialisation after its controls exist: port list, open button, list enabled.
+    void OnInitDialog();
+
+    // One received byte and the number of the port it came from (the reply assembler).
+    void OnPortByte(std::uint8_t byte, int portNumber);
+
+    // A tick of one of the panel's timers.
+    void OnTimer(int timerId);
+
+    // Pre-translation: true when the message is swallowed, false when it goes on to dispatch.
+    bool PreTranslate(const InputMessage& message);
+
+    // Control notifications.
+    void Apply();        // SET clicked, or Enter in the current field
+    void StepDown();     // 《 clicked, and each TIMER_STEP_DOWN tick
+    void StepUp();       // 》 clicked, and each TIMER_STEP_UP tick
+    void OnOpenClose();  // OpenPort / ClosePort clicked
+    void OnDeviceChange();
+    void FillPortList();
+
+private:
+    DeviceState& state_;
+    PanelWindow& window_;
+    UiTimers& timers_;
+    PortService& port_;
+    PortProbe& probe_;
+};
+
+#endif
