@@ -1,0 +1,14 @@
+// Composes the text of the "Application Error" box.
+#include "serial/port_error.h"
+
+std::string FormatPortError(std::string_view operation, std::string_view systemText,
+                            int portNumber) {
+    std::string text = "WARNING:  ";
+    text += operation;
+    text += " Failed with the following error: \n";
+    text += systemText;
+    text += "\nPort: ";
+    text += std::to_string(portNumber);
+    text += "\n";
+    return text;
+}
