@@ -7,8 +7,8 @@ constexpr int kKeyReturn = 13;  // VK_RETURN
 constexpr int kKeyEscape = 27;  // VK_ESCAPE
 
 enum class InputKind {
-    KeyDown,          // key is the virtual-key code (kKeyReturn, kKeyEscape, ...)
-    LeftButtonDown,   // a single press; the second press of a double-click is Other
+    KeyDown,         // key is the virtual-key code (kKeyReturn, kKeyEscape, ...)
+    LeftButtonDown,  // a single press; the second press of a double-click is Other
     LeftButtonUp,
     Other,
 };

@@ -13,7 +13,7 @@
 #include "panel/ui_timers.h"
 
 class PanelLogic {
-public:
+  public:
     PanelLogic(DeviceState& state, PanelWindow& window, UiTimers& timers, PortService& port,
                PortProbe& probe);
 
@@ -37,7 +37,7 @@ public:
     void OnDeviceChange();
     void FillPortList();
 
-private:
+  private:
     DeviceState& state_;
     PanelWindow& window_;
     UiTimers& timers_;

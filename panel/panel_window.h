@@ -6,7 +6,7 @@
 #include <string>
 
 class PanelWindow {
-public:
+  public:
     virtual ~PanelWindow() = default;
 
     // Texts are bytes as the control holds them (ASCII for everything the logic writes).

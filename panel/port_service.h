@@ -10,7 +10,7 @@
 #include "serial/line_settings.h"
 
 class PortService {
-public:
+  public:
     virtual ~PortService() = default;
 
     // Opens and configures port n (1 to 16); false when it could not be opened or configured.
@@ -22,7 +22,7 @@ public:
 };
 
 class PortProbe {
-public:
+  public:
     virtual ~PortProbe() = default;
 
     // Whether port n (1 to 16) is present, without disturbing the device; its list text if so

@@ -3,7 +3,7 @@
 #define DRIVERPANEL_PANEL_UI_TIMERS_H
 
 class UiTimers {
-public:
+  public:
     virtual ~UiTimers() = default;
 
     // Ticks arrive on the UI thread as PanelLogic::OnTimer(timerId), only while the UI thread is

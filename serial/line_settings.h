@@ -16,7 +16,7 @@ constexpr std::uint32_t kEvRing = 0x0100;
 
 struct LineSettings {
     std::uint32_t baudRate;
-    char parity;            // 'E' even, 'O' odd, 'M' mark, 'S' space, anything else none
+    char parity;  // 'E' even, 'O' odd, 'M' mark, 'S' space, anything else none
     std::uint8_t dataBits;
     std::uint8_t stopBits;  // selector: 0 one, 1 one and a half, 2 two
     std::uint32_t eventMask;

@@ -7,7 +7,7 @@
 #include <string>
 
 class PortOwner {
-public:
+  public:
     virtual ~PortOwner() = default;
 
     // Worker thread: hand over one received byte and return only once the owner's thread has
