@@ -1,0 +1,80 @@
+// A panel's logic on do-nothing services, for measuring the receive path without a window: the
+// texts it writes are kept (a real control copies them too), everything else is dropped.
+#ifndef DRIVERPANEL_BENCH_LEAN_PANEL_H
+#define DRIVERPANEL_BENCH_LEAN_PANEL_H
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "panel/panel_logic.h"
+#include "resources/resource.h"
+
+class LeanWindow : public PanelWindow {
+  public:
+    void SetControlText(int controlId, const std::string& text) override {
+        texts_[Slot(controlId)] = text;
+    }
+    std::string ControlText(int controlId) override { return texts_[Slot(controlId)]; }
+    void EnableControl(int, bool) override {}
+    void SetSliderRange(int, int maximum) override { maximum_ = maximum; }
+    void ClearSliderTicks() override {}
+    void SetSliderTick(int) override {}
+    void SetSliderPosition(int position) override {
+        position_ = position < 0 ? 0 : position > maximum_ ? maximum_ : position;
+    }
+    int SliderPosition() override { return position_; }
+    void ResetPortList() override {}
+    void InsertPortItem(int, const std::string&) override {}
+    void SelectPortItem(int) override {}
+    int SelectedPortItem() override { return 0; }
+    void ShowWarning(const std::string&, const std::string&) override {}
+
+  private:
+    static std::size_t Slot(int controlId) { return static_cast<std::size_t>(controlId) % 16; }
+    std::array<std::string, 16> texts_;
+    int maximum_ = 0;
+    int position_ = 0;
+};
+
+class LeanTimers : public UiTimers {
+  public:
+    void StartTimer(int, int) override {}
+    void StopTimer(int) override {}
+    void Wait(int) override {}
+};
+
+class LeanPort : public PortService, public PortProbe {
+  public:
+    bool Setup(int, const LineSettings&) override { return true; }
+    bool StartWorker() override { return true; }
+    void Shutdown() override {}
+    void QueueWrite(const std::uint8_t*, std::size_t) override {}
+    std::optional<std::string> Probe(int portNumber) override {
+        return portNumber == kPort ? std::optional<std::string>("ttyS0") : std::nullopt;
+    }
+    static constexpr int kPort = 1;
+};
+
+// The logic with its port open, as after the operator's open click.
+struct LeanPanel {
+    DeviceState state;
+    LeanWindow window;
+    LeanTimers timers;
+    LeanPort port;
+    PanelLogic logic{state, window, timers, port, port};
+
+    LeanPanel() {
+        logic.OnInitDialog();
+        logic.OnOpenClose();
+    }
+    void Receive(const std::vector<std::uint8_t>& bytes) {
+        for (std::uint8_t b : bytes) {
+            logic.OnPortByte(b, LeanPort::kPort);
+        }
+    }
+};
+
+#endif
