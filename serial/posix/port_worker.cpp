@@ -105,9 +105,10 @@ CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
     }
 }
 
-// Writes the oldest queued frame whole and waits until it has left the port, so that the purge
-// before the next frame cannot cut it short. The purge drops what is left of a reply still
-// arriving for an earlier frame, as every frame starts a fresh exchange.
+// Writes the oldest queued frame whole and waits until it has left the port. Every frame starts
+// a fresh exchange, so what is left of a reply to an earlier frame is dropped first. Only input is
+// purged: after the drain the output queue is empty anyway, and on a pty flushing output would
+// also discard frames the far end has not read yet.
 CCommPort::LinkState CCommPort::SendPending() {
     std::optional<WriteQueue::Frame> frame;
     {
@@ -118,7 +119,7 @@ CCommPort::LinkState CCommPort::SendPending() {
         return LinkState::kUp;
     }
     const int fd = port_.Get();
-    tcflush(fd, TCIOFLUSH);
+    tcflush(fd, TCIFLUSH);
     std::size_t sent = 0;
     while (sent < frame->size()) {
         const ssize_t count = write(fd, frame->data() + sent, frame->size() - sent);

@@ -225,7 +225,7 @@ TEST_F(CommPortTest, BackToBackFramesAllLeaveWholeAndInOrder) {
         port.QueueWrite(frame.data(), frame.size());
         expected.insert(expected.end(), frame.begin(), frame.end());
     }
-    EXPECT_EQ(module_.Receive(expected.size()), expected);
+    EXPECT_EQ(module_.ReceiveOnceBuffered(expected.size()), expected);
     port.Shutdown();
     EXPECT_TRUE(owner_.Errors().empty());
 }

@@ -8,8 +8,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <sys/ioctl.h>
+
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 class PtyPair {
@@ -39,6 +43,19 @@ class PtyPair {
 
     bool Send(const std::vector<std::uint8_t>& bytes) const {
         return write(farEnd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+    // Lets count bytes pile up unread at the far end before reading them, as a slow module
+    // would; gives up after a generous while.
+    std::vector<std::uint8_t> ReceiveOnceBuffered(std::size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int buffered = 0;
+        while (ioctl(farEnd_, FIONREAD, &buffered) == 0 &&
+               static_cast<std::size_t>(buffered) < count &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return Receive(count);
     }
 
     // Reads until count bytes arrived, or nothing more came for a generous while.
