@@ -20,7 +20,9 @@ std::optional<ReceivedByte> ByteHandOff::TakeReady() {
     return ReceivedByte{static_cast<std::uint8_t>(packed & 0xFF), static_cast<int>(packed >> 8)};
 }
 
-void ByteHandOff::MarkHandled() { handled_.Signal(); }
+void ByteHandOff::MarkHandled() {
+    handled_.Signal();
+}
 
 void ByteHandOff::Close() {
     closed_.store(true, std::memory_order_release);

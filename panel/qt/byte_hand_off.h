@@ -32,8 +32,8 @@ class ByteHandOff {
     void Close();
 
   private:
-    EventFd ready_{EventFd::Mode::NonBlocking};   // worker to UI: a byte is in the slot
-    EventFd handled_{EventFd::Mode::Blocking};    // UI to worker: the byte is handled
+    EventFd ready_{EventFd::Mode::NonBlocking};  // worker to UI: a byte is in the slot
+    EventFd handled_{EventFd::Mode::Blocking};   // UI to worker: the byte is handled
     // The byte and port number packed; written by the worker before ready_ is signalled, read by
     // the UI thread after taking ready_ (release/acquire).
     std::atomic<std::uint32_t> slot_{0};

@@ -32,8 +32,8 @@ constexpr std::string_view kEditClass = "Edit";
 constexpr std::string_view kTrackbarClass = "msctls_trackbar32";
 
 // Style bits the Qt window maps onto its widgets.
-constexpr std::uint32_t kStyleTabStop = 0x00010000;  // WS_TABSTOP: reachable with Tab
-constexpr std::uint32_t kStyleBorder = 0x00800000;   // WS_BORDER: thin frame
+constexpr std::uint32_t kStyleTabStop = 0x00010000;   // WS_TABSTOP: reachable with Tab
+constexpr std::uint32_t kStyleBorder = 0x00800000;    // WS_BORDER: thin frame
 constexpr std::uint32_t kStyleCentered = 0x00000001;  // SS_CENTER / ES_CENTER: centred text
 
 namespace dialog_template_detail {

@@ -15,7 +15,9 @@ EventFd::EventFd(Mode mode)
     }
 }
 
-EventFd::~EventFd() { close(fd_); }
+EventFd::~EventFd() {
+    close(fd_);
+}
 
 void EventFd::Signal() {
     const std::uint64_t one = 1;

@@ -13,8 +13,8 @@ constexpr char32_t kDeleteCharacter = 0x7F;  // Ctrl+Backspace
 std::optional<char32_t> TypedCharacter(const QKeyEvent& event) {
     const int key = event.key();
     const Qt::KeyboardModifiers modifiers = event.modifiers();
-    const bool control = modifiers.testFlag(Qt::ControlModifier) &&
-                         !modifiers.testFlag(Qt::AltModifier);
+    const bool control =
+        modifiers.testFlag(Qt::ControlModifier) && !modifiers.testFlag(Qt::AltModifier);
     switch (key) {
         case Qt::Key_Delete:
             return std::nullopt;  // a key, not a character

@@ -25,9 +25,13 @@ PanelPortOwner::PanelPortOwner()
     QObject::connect(&hangUpNotifier_, &QSocketNotifier::activated, [this] { HandleHangUp(); });
 }
 
-PanelPortOwner::~PanelPortOwner() { Detach(); }
+PanelPortOwner::~PanelPortOwner() {
+    Detach();
+}
 
-void PanelPortOwner::Attach(Handlers handlers) { handlers_ = std::move(handlers); }
+void PanelPortOwner::Attach(Handlers handlers) {
+    handlers_ = std::move(handlers);
+}
 
 void PanelPortOwner::Detach() {
     {
@@ -68,7 +72,9 @@ void PanelPortOwner::ShowApplicationError(const std::string& text) {
     errorShown_.wait(lock, [this] { return !errorText_ || detached_; });
 }
 
-void PanelPortOwner::PortHungUp(int) { hungUp_.Signal(); }
+void PanelPortOwner::PortHungUp(int) {
+    hungUp_.Signal();
+}
 
 void PanelPortOwner::HandleByte() {
     const std::optional<ReceivedByte> received = bytes_.TakeReady();

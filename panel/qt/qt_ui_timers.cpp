@@ -22,7 +22,9 @@ void QtUiTimers::StopTimer(int timerId) {
     }
 }
 
-void QtUiTimers::Wait(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+void QtUiTimers::Wait(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+}
 
 bool QtUiTimers::IsRunning(int timerId) const {
     const auto it = timers_.find(timerId);
