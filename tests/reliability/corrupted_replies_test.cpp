@@ -137,9 +137,9 @@ TEST(CorruptedReplies, PollingGoesOnAndOnlyIntactReadingsAreShown) {
             EXPECT_GE(shown.size() * 10, intact.size() * 9);
         }
         // Some replies were spoiled, or the test proves nothing.
-        const auto spoiled = std::count_if(
-            panel.line.events.begin(), panel.line.events.end(),
-            [](const LineEvent& e) { return IsReply(e, REPLY_TEMP) && !Intact(e); });
+        const auto spoiled =
+            std::count_if(panel.line.events.begin(), panel.line.events.end(),
+                          [](const LineEvent& e) { return IsReply(e, REPLY_TEMP) && !Intact(e); });
         EXPECT_GE(spoiled, kPollCycles / 20);
     }
 }
