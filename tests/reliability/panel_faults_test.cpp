@@ -247,7 +247,8 @@ class NoisyLine {
                 b = static_cast<std::uint8_t>(random());
             }
             if (tick % 50 == 25) {
-                const auto word = static_cast<std::uint16_t>(2000 + tick / 50);
+                const auto word =
+                    static_cast<std::uint16_t>(2000 + 10 * (tick / 50));  // 0.1 degC apart
                 const Bytes reply = MakeReply(0x0B, {static_cast<std::uint8_t>(word >> 8),
                                                      static_cast<std::uint8_t>(word), 0x0A, 0x28});
                 chunk.insert(chunk.end(), reply.begin(), reply.end());
