@@ -54,7 +54,9 @@ bool IsSetFrame(const Frame& frame) {
            (frame[kCodeIndex] == CMD_SET_A || frame[kCodeIndex] == CMD_SET_B);
 }
 
-int SetFrameValue(const Frame& frame) { return ReadU16(frame, kDataIndex); }
+int SetFrameValue(const Frame& frame) {
+    return ReadU16(frame, kDataIndex);
+}
 
 std::size_t CountFrom(const std::vector<Frame>& frames, std::size_t from, std::uint8_t code) {
     std::size_t count = 0;

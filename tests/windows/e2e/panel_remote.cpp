@@ -41,13 +41,15 @@ class RemoteBlock {
 
 }  // namespace
 
-HWND PanelRemote::FindPanel() { return FindWindowA(nullptr, PANEL_CAPTION); }
+HWND PanelRemote::FindPanel() {
+    return FindWindowA(nullptr, PANEL_CAPTION);
+}
 
 PanelRemote::PanelRemote(HWND panel) : panel_(panel), process_(nullptr) {
     DWORD processId = 0;
     GetWindowThreadProcessId(panel, &processId);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                           processId);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
 }
 
 PanelRemote::~PanelRemote() {
@@ -58,8 +60,8 @@ PanelRemote::~PanelRemote() {
 
 LRESULT PanelRemote::SendTo(int controlId, UINT message, WPARAM wParam, LPARAM lParam) const {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(Control(controlId), message, wParam, lParam, SMTO_NORMAL,
-                        kAnswerTimeoutMs, &result);
+    SendMessageTimeoutA(Control(controlId), message, wParam, lParam, SMTO_NORMAL, kAnswerTimeoutMs,
+                        &result);
     return static_cast<LRESULT>(result);
 }
 
@@ -71,7 +73,9 @@ std::string PanelRemote::Text(int controlId) const {
     return std::string(text, length < sizeof(text) ? length : 0);
 }
 
-bool PanelRemote::IsEnabled(int controlId) const { return IsWindowEnabled(Control(controlId)); }
+bool PanelRemote::IsEnabled(int controlId) const {
+    return IsWindowEnabled(Control(controlId));
+}
 
 void PanelRemote::Click(int controlId) const {
     PressLeftButton(controlId);
@@ -151,4 +155,6 @@ bool PanelRemote::SendDeviceChange() const {
                                kAnswerTimeoutMs, &result) != 0;
 }
 
-void PanelRemote::Close() const { PostMessageW(panel_, WM_CLOSE, 0, 0); }
+void PanelRemote::Close() const {
+    PostMessageW(panel_, WM_CLOSE, 0, 0);
+}

@@ -42,8 +42,9 @@ class PanelRemote {
     int SelectedPortItem() const;
     void SelectPortItem(int index) const;
 
-    // The system's device-change notification, sent as the system sends it; returns once the
-    // panel has handled it (false when it did not answer in time).
+    // The system's device-change notification, sent as the system sends it. Returns when the
+    // panel answers, which may be before it has finished with it (the port object answers
+    // pending senders while it stops its worker); false when it did not answer in time.
     bool SendDeviceChange() const;
     void Close() const;
 
