@@ -12,9 +12,11 @@
 
 #include "panel/panel_texts.h"
 #include "protocol/frame.h"
+#include "resources/panel_template.h"
 #include "resources/resource.h"
 #include "tests/windows/e2e/frame_log.h"
 #include "tests/windows/e2e/panel_remote.h"
+#include "tests/windows/panel/template_controls.h"
 
 namespace {
 
@@ -128,6 +130,25 @@ class PanelTest : public ::testing::Test {
 using WithPort = PanelTest;
 using PortGone = PanelTest;
 using Exit = PanelTest;
+
+TEST_F(WithPort, ControlsFollowTheTemplateInTabOrder) {
+    std::vector<HWND> controls = Panel().Controls();
+    ASSERT_EQ(controls.size(), std::size(kTemplateControls));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const TemplateControl& expected = kTemplateControls[i];
+        SCOPED_TRACE(expected.text);
+        EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(controls[i]))), expected.id);
+        char className[64] = {};
+        GetClassNameA(controls[i], className, sizeof(className));
+        EXPECT_EQ(lstrcmpiA(className, expected.className), 0) << className;
+        // The texts as the template gives them, the full-width brackets and the degree sign
+        // included; the port list shows its selection instead.
+        if (expected.id != IDC_PORT_LIST) {
+            EXPECT_EQ(Panel().Utf8Text(controls[i]), expected.text);
+        }
+    }
+    EXPECT_EQ(Panel().Utf8Text(Panel().Panel()), PANEL_CAPTION);
+}
 
 TEST_F(WithPort, StartsClosedWithThePortListed) {
     EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kOpenPortText);

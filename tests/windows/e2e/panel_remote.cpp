@@ -73,6 +73,26 @@ std::string PanelRemote::Text(int controlId) const {
     return std::string(text, length < sizeof(text) ? length : 0);
 }
 
+std::string PanelRemote::Utf8Text(HWND window) const {
+    wchar_t text[256] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL, kAnswerTimeoutMs, &length);
+    char utf8[1024] = {};
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8, sizeof(utf8),
+                                    nullptr, nullptr);
+    return std::string(utf8, static_cast<std::size_t>(bytes > 0 ? bytes : 0));
+}
+
+std::vector<HWND> PanelRemote::Controls() const {
+    std::vector<HWND> controls;
+    for (HWND child = GetWindow(panel_, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        controls.push_back(child);
+    }
+    return controls;
+}
+
 bool PanelRemote::IsEnabled(int controlId) const {
     return IsWindowEnabled(Control(controlId));
 }

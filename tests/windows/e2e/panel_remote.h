@@ -23,6 +23,10 @@ class PanelRemote {
     HWND Control(int controlId) const { return GetDlgItem(panel_, controlId); }
 
     std::string Text(int controlId) const;
+    // A window's text as the window holds it, converted to UTF-8.
+    std::string Utf8Text(HWND window) const;
+    // The panel's controls in tab order.
+    std::vector<HWND> Controls() const;
     bool IsEnabled(int controlId) const;
 
     // A left click: button down, then up, over the control.
