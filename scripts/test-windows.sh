@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows part of the test command: cross-builds the windows preset and runs its tests under
 # Wine, in a private prefix, with a virtual display and COM ports made of socat pty pairs.
-# Usage: scripts/test-windows.sh   (after scripts/install-deps.sh build windows)
+# Usage: scripts/test-windows.sh [ctest options, e.g. -R PortHangUp]
+#        (after scripts/install-deps.sh build windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -103,7 +104,7 @@ export DRIVERPANEL_TEST_HANGUP_TRIGGER
 
 echo "--- running the windows tests under Wine"
 status=0
-ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300 || status=$?
+ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300 "$@" || status=$?
 if ((status == 0)); then
     echo "Windows tests under Wine: all passed."
 else

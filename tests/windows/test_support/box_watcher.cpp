@@ -30,8 +30,17 @@ std::vector<std::string> BoxWatcher::Texts() const {
 }
 
 bool BoxWatcher::WaitForBoxes(std::size_t count, DWORD timeoutMs) const {
+    return WaitFor(seen_, count, timeoutMs);
+}
+
+bool BoxWatcher::WaitForClosedBoxes(std::size_t count, DWORD timeoutMs) const {
+    return WaitFor(closed_, count, timeoutMs);
+}
+
+bool BoxWatcher::WaitFor(const std::atomic<std::size_t>& counter, std::size_t count,
+                         DWORD timeoutMs) const {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (Texts().size() < count) {
+    while (counter < count) {
         if (GetTickCount64() >= deadline) {
             return false;
         }
@@ -51,9 +60,11 @@ void BoxWatcher::Watch() {
             std::lock_guard<std::mutex> guard(mutex_);
             texts_.push_back(BoxText(box));
         }
+        ++seen_;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         while (!stop_ && IsWindow(box)) {
             Sleep(kPollMs);
         }
+        ++closed_;
     }
 }
