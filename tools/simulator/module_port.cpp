@@ -1,0 +1,108 @@
+// Opening and configuring the module's end of the line with POSIX calls.
+#include "tools/simulator/module_port.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+#include <utility>
+
+namespace simulator {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Raw bytes both ways: no echo (the module would read its own replies back), no line editing,
+// no translation of CR or NL, reads return whatever has arrived.
+void MakeRaw(int fd, const std::string& what) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        ThrowErrno("tcgetattr " + what);
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+        ThrowErrno("tcsetattr " + what);
+    }
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+}  // namespace
+
+ModulePort ModulePort::OpenPty() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master < 0) {
+        ThrowErrno("posix_openpt");
+    }
+    ModulePort port(master, -1, "");
+    if (grantpt(master) != 0 || unlockpt(master) != 0) {
+        ThrowErrno("unlockpt");
+    }
+    char name[128];
+    if (ptsname_r(master, name, sizeof name) != 0) {
+        ThrowErrno("ptsname_r");
+    }
+    port.peerPath_ = name;
+    port.heldSlaveFd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (port.heldSlaveFd_ < 0) {
+        ThrowErrno(std::string("open ") + name);
+    }
+    MakeRaw(port.heldSlaveFd_, name);
+    return port;
+}
+
+ModulePort ModulePort::OpenDevice(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        ThrowErrno("open " + path);
+    }
+    ModulePort port(fd, -1, path);
+    MakeRaw(fd, path);
+    return port;
+}
+
+ModulePort::ModulePort(int fd, int heldSlaveFd, std::string peerPath)
+    : fd_(fd), heldSlaveFd_(heldSlaveFd), peerPath_(std::move(peerPath)) {}
+
+ModulePort::ModulePort(ModulePort&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      heldSlaveFd_(std::exchange(other.heldSlaveFd_, -1)),
+      peerPath_(std::move(other.peerPath_)) {}
+
+ModulePort& ModulePort::operator=(ModulePort&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        heldSlaveFd_ = std::exchange(other.heldSlaveFd_, -1);
+        peerPath_ = std::move(other.peerPath_);
+    }
+    return *this;
+}
+
+ModulePort::~ModulePort() {
+    Close();
+}
+
+void ModulePort::Close() {
+    CloseFd(heldSlaveFd_);
+    CloseFd(fd_);
+}
+
+}  // namespace simulator

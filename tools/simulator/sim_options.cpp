@@ -1,0 +1,232 @@
+// One table of options feeds both the parser and the --help text.
+#include "tools/simulator/sim_options.h"
+
+#include <charconv>
+#include <functional>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+namespace simulator {
+
+namespace {
+
+// Whole text as a number within [low, high]; anything else (trailing characters, out of range,
+// NaN) is refused.
+template <typename Number>
+bool ParseNumber(std::string_view text, Number low, Number high, Number& out) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return false;
+    }
+    if (!(value >= low && value <= high)) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool ParseMilliseconds(std::string_view text, std::chrono::milliseconds& out) {
+    unsigned value = 0;
+    if (!ParseNumber(text, 0u, 3'600'000u, value)) {
+        return false;
+    }
+    out = std::chrono::milliseconds(value);
+    return true;
+}
+
+bool ParseShare(std::string_view text, double& out) {
+    return ParseNumber(text, 0.0, 1.0, out);
+}
+
+bool ParseMilliamps(std::string_view text, std::uint16_t& out) {
+    return ParseNumber<std::uint16_t>(text, 0, 65535, out);
+}
+
+bool ParseReal(std::string_view text, double low, double high, double& out) {
+    return ParseNumber(text, low, high, out);
+}
+
+constexpr std::size_t kHelpWidth = 79;
+
+// Words of `text` on lines that start with `indent` and stay within `width` columns.
+std::string Wrapped(std::string_view text, const std::string& indent, std::size_t width) {
+    std::string out;
+    std::string line = indent;
+    while (!text.empty()) {
+        const std::size_t space = text.find(' ');
+        const std::string_view word = text.substr(0, space);
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+        if (line.size() > indent.size() && line.size() + 1 + word.size() > width) {
+            out += line + "\n";
+            line = indent;
+        }
+        if (line.size() > indent.size()) {
+            line += ' ';
+        }
+        line += word;
+    }
+    return out + line + "\n";
+}
+
+struct Option {
+    const char* name;
+    const char* argument;  // nullptr for a flag
+    const char* help;
+    std::function<bool(SimOptions&, std::string_view)> apply;
+};
+
+const std::vector<Option>& Options() {
+    static const std::vector<Option> options = {
+        {"--device", "PATH", "serve this tty (e.g. one end of a socat pair) instead of a new pty",
+         [](SimOptions& o, std::string_view v) {
+             o.devicePath = v;
+             return !v.empty();
+         }},
+        {"--link", "NAME",
+         "place a link NAME to the line in the panel's virtual-port directory ($DRIVERPANEL_PORTS,"
+         " else $XDG_RUNTIME_DIR/driverpanel-ports, else /tmp/driverpanel-ports-<uid>); removed"
+         " on exit",
+         [](SimOptions& o, std::string_view v) {
+             o.linkName = v;
+             return true;
+         }},
+        {"--log", "FILE", "write one timestamped line per frame received, flushed at once",
+         [](SimOptions& o, std::string_view v) {
+             o.logPath = v;
+             return !v.empty();
+         }},
+        {"--log-sent", nullptr, "also log the frames sent, with the faults put on them",
+         [](SimOptions& o, std::string_view) { return o.logSent = true; }},
+        {"--variant", "N", "variant byte 0-255 (0 or 1 drives setpoint A, 2 or more B); default 1",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber<std::uint8_t>(v, 0, 255, o.module.variant);
+         }},
+        {"--setpoint-a", "MA", "initial setpoint A in mA; default 100",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointA); }},
+        {"--setpoint-b", "MA", "initial setpoint B in mA; default 100",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointB); }},
+        {"--max-a", "MA", "maximum of setpoint A in mA; default 500",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumA); }},
+        {"--max-b", "MA", "maximum of setpoint B in mA; default 500",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumB); }},
+        {"--silent-set", nullptr, "obey set commands without answering them",
+         [](SimOptions& o, std::string_view) { return o.module.silentSet = true; }},
+        {"--ambient", "C", "ambient temperature in degrees C; default 25",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, -100.0, 300.0, o.module.model.ambientC);
+         }},
+        {"--heating", "C_PER_MA", "steady temperature rise per mA of current; default 0.02",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 10.0, o.module.model.heatingCPerMa);
+         }},
+        {"--time-constant", "S", "thermal time constant in seconds; default 3",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 3600.0, o.module.model.timeConstantS);
+         }},
+        {"--threshold", "MA", "lasing threshold current in mA; default 30",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 65535.0, o.module.model.thresholdMa);
+         }},
+        {"--slope", "MW_PER_MA", "slope efficiency in mW per mA above threshold; default 0.8",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 1000.0, o.module.model.slopeMwPerMa);
+         }},
+        {"--seed", "N", "seed of the fault generator; default 1",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber<std::uint64_t>(v, 0, std::numeric_limits<std::uint64_t>::max(),
+                                               o.module.seed);
+         }},
+        {"--bad-checksum", "SHARE", "share (0-1) of replies sent with a wrong checksum",
+         [](SimOptions& o, std::string_view v) {
+             return ParseShare(v, o.module.faults.badChecksumShare);
+         }},
+        {"--drop", "SHARE", "share (0-1) of replies not sent at all",
+         [](SimOptions& o, std::string_view v) {
+             return ParseShare(v, o.module.faults.dropShare);
+         }},
+        {"--delay", "MS", "send every reply this many ms after its request",
+         [](SimOptions& o, std::string_view v) {
+             return ParseMilliseconds(v, o.module.faults.replyDelay);
+         }},
+        {"--byte-gap", "MS", "send replies one byte at a time, this many ms apart",
+         [](SimOptions& o, std::string_view v) {
+             return ParseMilliseconds(v, o.module.faults.byteGap);
+         }},
+        {"--noise", "SHARE", "share (0-1) of replies preceded by a burst of random bytes",
+         [](SimOptions& o, std::string_view v) {
+             return ParseShare(v, o.module.faults.noiseShare);
+         }},
+        {"--noise-bytes", "N", "longest noise burst, 1-64 bytes; default 3",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber(v, 1u, 64u, o.module.faults.noiseMaxBytes);
+         }},
+        {"--hangup-after", "N",
+         "hang up after receiving N frames (and sending their replies): the line is closed and"
+         " the program ends",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber(v, 1u, std::numeric_limits<unsigned>::max(),
+                                o.module.faults.hangUpAfterFrames);
+         }},
+        {"--hangup-mid-reply", nullptr,
+         "with --hangup-after: send only the first half of the last reply before hanging up",
+         [](SimOptions& o, std::string_view) { return o.module.faults.hangUpMidReply = true; }},
+        {"--help", nullptr, "show this text and exit",
+         [](SimOptions& o, std::string_view) { return o.help = true; }},
+    };
+    return options;
+}
+
+}  // namespace
+
+std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* argv) {
+    SimOptions parsed;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        const Option* match = nullptr;
+        for (const Option& option : Options()) {
+            if (word == option.name) {
+                match = &option;
+            }
+        }
+        if (match == nullptr) {
+            return "unknown option " + std::string(word);
+        }
+        std::string_view value;
+        if (match->argument != nullptr) {
+            if (i + 1 >= argc) {
+                return std::string(word) + " needs " + match->argument;
+            }
+            value = argv[++i];
+        }
+        if (!match->apply(parsed, value)) {
+            return "bad value for " + std::string(word) + ": \"" + std::string(value) + "\"";
+        }
+    }
+    if (parsed.module.faults.hangUpMidReply && parsed.module.faults.hangUpAfterFrames == 0) {
+        return "--hangup-mid-reply needs --hangup-after";
+    }
+    return parsed;
+}
+
+std::string UsageText(const std::string& program) {
+    std::string text =
+        "Usage: " + program +
+        " [options]\n"
+        "Plays the laser-diode driver module on a new pseudo-terminal (or on a\n"
+        "given tty) until SIGINT or SIGTERM. The first line of output is the path\n"
+        "the panel opens. Log lines read: seconds since start, RX or TX, the bytes,\n"
+        "and what became of them (valid, unknown, bad-checksum, bad-length, noise;\n"
+        "ok, dropped, delayed, split, cut), or HANGUP.\n\nOptions:\n";
+    for (const Option& option : Options()) {
+        std::string head = std::string("  ") + option.name;
+        if (option.argument != nullptr) {
+            head += std::string(" ") + option.argument;
+        }
+        text += head + "\n" + Wrapped(option.help, "      ", kHelpWidth);
+    }
+    return text;
+}
+
+}  // namespace simulator
