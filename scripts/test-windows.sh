@@ -105,6 +105,10 @@ export DRIVERPANEL_TEST_HANGUP_TRIGGER
 echo "--- running the windows tests under Wine"
 status=0
 ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300 "$@" || status=$?
+if (($# == 0)); then
+    echo "--- running the panel end to end under Wine"
+    tests/windows/e2e/run_e2e.sh "$build" || status=$?
+fi
 if ((status == 0)); then
     echo "Windows tests under Wine: all passed."
 else

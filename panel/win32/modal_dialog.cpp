@@ -4,18 +4,14 @@
 CModalDialog::CModalDialog(UINT templateId, HWND parent)
     : templateId_(templateId), parent_(parent) {}
 
-CModalDialog::~CModalDialog() {
-    if (hwnd_ != nullptr) {
-        DestroyWindow(hwnd_);
-    }
-}
-
 INT_PTR CModalDialog::DoModal() {
     // The wide-character dialog keeps the template's UTF-16 texts as they are, whatever the
     // system's code page.
-    hwnd_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent_,
-                               &CModalDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (hwnd_ == nullptr) {
+    HWND hwnd =
+        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent_,
+                           &CModalDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (hwnd == nullptr) {
+        hwnd_ = nullptr;
         return -1;
     }
     running_ = true;

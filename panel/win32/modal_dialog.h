@@ -11,7 +11,7 @@
 class CModalDialog {
   public:
     CModalDialog(UINT templateId, HWND parent);
-    virtual ~CModalDialog();
+    virtual ~CModalDialog() = default;
     CModalDialog(const CModalDialog&) = delete;
     CModalDialog& operator=(const CModalDialog&) = delete;
 
