@@ -106,6 +106,8 @@ class PanelTest : public ::testing::Test {
         HWND found = nullptr;
         ASSERT_TRUE(WaitUntil([&] { return (found = PanelRemote::FindPanel()) != nullptr; }))
             << "the panel did not appear";
+        // The dialog manager shows the panel once its controls exist and it has initialised.
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(found) != FALSE; }));
         panel_.emplace(found);
     }
 

@@ -102,7 +102,7 @@ run_phase() {  # run_phase SUITE
 
 run_phase WithPort
 import -window root "$artifacts/screen.png" &&
-    convert "$artifacts/screen.png" -crop 420x300+0+0 +repage "$artifacts/panel.png" ||
+    convert "$artifacts/screen.png" -trim +repage "$artifacts/panel.png" ||
     echo "no screenshot taken"
 
 rm -f "$com_link"
