@@ -2,7 +2,6 @@
 #include "panel/win32/driver_panel_dlg.h"
 
 #include <cstdint>
-#include <span>
 
 #include "panel/win32/input_translation.h"
 #include "resources/resource.h"
