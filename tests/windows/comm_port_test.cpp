@@ -184,6 +184,23 @@ TEST_F(LinkedPortTest, SetupStartsWithAnEmptyQueue) {
     EXPECT_EQ(moduleEnd.Read(fresh.size(), kArrivalTimeoutMs), fresh);
 }
 
+TEST_F(LinkedPortTest, StopsAWorkerThatHasJustStarted) {
+    // A stop that came before the new worker ran must still wait for it: a worker left running
+    // on a closed port would fail its first wait and raise a box.
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(Open(pair_.port));
+        ASSERT_TRUE(port_.StartWorker());
+        if (round % 2 == 0) {
+            port_.Shutdown();
+        } else {
+            ASSERT_TRUE(Open(pair_.port));  // Setup stops the running worker itself
+            ASSERT_TRUE(port_.StartWorker());
+            port_.Shutdown();
+        }
+    }
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
 TEST_F(LinkedPortTest, ReceivedBytesReachTheOwnerInOrder) {
     FarEnd moduleEnd(pair_.farPort);
     ASSERT_TRUE(moduleEnd.IsOpen());
