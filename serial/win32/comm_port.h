@@ -87,11 +87,13 @@ class CCommPort {
     std::atomic<LONG> workerAlive_{0};
     // Manual-reset; signalled to make the worker leave. Created by the first Setup.
     HANDLE shutdownEvent_ = nullptr;
-    // Guarded by lock_ while a worker may run; written by Setup and Shutdown only when none does.
+    // Opened and closed only while no worker runs (Setup also holds lock_). The worker holds lock_
+    // for each status query and read, and for each purge and write.
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     // Manual-reset; signalled while frames wait in writeQueue_.
     HANDLE writeEvent_ = nullptr;
     // Shutdown, serial event (the event of serialWait_), write: the worker waits on all three.
+    // The handles are set by Setup while no worker runs.
     HANDLE events_[3] = {};
     // The overlapped serial-event wait. Worker only while it runs. The driver completes a pending
     // wait when the port closes, even after the worker has gone, so the record and the event
@@ -101,6 +103,7 @@ class CCommPort {
     // The overlapped record of reads and writes, worker only. Separate from serialWait_: a wait
     // that completes while a write is pending must not pass for the write's completion.
     OVERLAPPED transfer_ = {};
+    // UI thread only (Setup).
     COMMTIMEOUTS timeouts_ = {};
     DCB lineSettings_ = {};
     // Written by Setup while no worker runs; read by the worker.

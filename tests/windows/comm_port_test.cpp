@@ -10,6 +10,7 @@
 
 #include "serial/line_settings.h"
 #include "serial/port_error.h"
+#include "serial/port_notifications.h"
 #include "serial/win32/com_device_name.h"
 #include "serial/win32/com_probe.h"
 #include "tests/windows/test_support/box_watcher.h"
@@ -184,6 +185,23 @@ TEST_F(LinkedPortTest, SetupStartsWithAnEmptyQueue) {
     EXPECT_EQ(moduleEnd.Read(fresh.size(), kArrivalTimeoutMs), fresh);
 }
 
+TEST_F(LinkedPortTest, StopsAWorkerThatHasJustStarted) {
+    // A stop that came before the new worker ran must still wait for it: a worker left running
+    // on a closed port would fail its first wait and raise a box.
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(Open(pair_.port));
+        ASSERT_TRUE(port_.StartWorker());
+        if (round % 2 == 0) {
+            port_.Shutdown();
+        } else {
+            ASSERT_TRUE(Open(pair_.port));  // Setup stops the running worker itself
+            ASSERT_TRUE(port_.StartWorker());
+            port_.Shutdown();
+        }
+    }
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
 TEST_F(LinkedPortTest, ReceivedBytesReachTheOwnerInOrder) {
     FarEnd moduleEnd(pair_.farPort);
     ASSERT_TRUE(moduleEnd.IsOpen());
@@ -201,6 +219,34 @@ TEST_F(LinkedPortTest, ReceivedBytesReachTheOwnerInOrder) {
     EXPECT_EQ(owner_.Ports(), std::vector<LPARAM>(owner_.Bytes().size(), pair_.port));
     port_.Shutdown();
     EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+TEST_F(LinkedPortTest, EverySerialEventNotifiesEachRegisteredClass) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(port_.Setup(owner_.Handle(), pair_.port, 9600, 'N', 8, 0,
+                            kEvRxChar | kEvRxFlag | kEvErr, 512, 1000, 1000, 1000, 1000, 1000));
+    StartServing(moduleEnd);
+    // A received byte is a serial event: the event character and error classes are notified
+    // with it, whether or not either happened. (Wine cannot wait on the modem-line classes.)
+    ASSERT_TRUE(moduleEnd.Write({0x42}));
+    const auto seen = [&](UINT message) {
+        for (UINT notification : owner_.Notifications()) {
+            if (notification == message) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] { return !owner_.Bytes().empty() && seen(WM_PORT_RXFLAG) && seen(WM_PORT_ERR); },
+        kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes(), std::vector<BYTE>{0x42});
+    EXPECT_FALSE(seen(WM_PORT_BREAK) || seen(WM_PORT_CTS) || seen(WM_PORT_RING));
+    EXPECT_TRUE(boxes_.Texts().empty());
+    EXPECT_EQ(owner_.NotificationPorts(),
+              std::vector<LPARAM>(owner_.NotificationPorts().size(), pair_.port));
+    port_.Shutdown();
 }
 
 TEST_F(LinkedPortTest, ShutdownFromInsideTheByteHandlerStopsAfterThatByte) {

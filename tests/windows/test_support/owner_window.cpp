@@ -40,6 +40,13 @@ LRESULT CALLBACK OwnerWindow::Procedure(HWND window, UINT message, WPARAM wParam
         }
         return 0;
     }
+    if (self != nullptr &&
+        (message == WM_PORT_BREAK || message == WM_PORT_CTS || message == WM_PORT_ERR ||
+         message == WM_PORT_RING || message == WM_PORT_RXFLAG)) {
+        self->notifications_.push_back(message);
+        self->notificationPorts_.push_back(lParam);
+        return 0;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -20,6 +20,10 @@ class OwnerWindow {
     // The port numbers that came with the bytes (lParam), one per byte.
     const std::vector<LPARAM>& Ports() const { return ports_; }
 
+    // The other port notifications, in arrival order, and the port numbers that came with them.
+    const std::vector<UINT>& Notifications() const { return notifications_; }
+    const std::vector<LPARAM>& NotificationPorts() const { return notificationPorts_; }
+
     // Runs inside the WM_PORT_RXCHAR handler, after the byte is recorded.
     std::function<void(BYTE)> onByte;
 
@@ -29,6 +33,8 @@ class OwnerWindow {
     HWND window_ = nullptr;
     std::vector<BYTE> bytes_;
     std::vector<LPARAM> ports_;
+    std::vector<UINT> notifications_;
+    std::vector<LPARAM> notificationPorts_;
 };
 
 // Dispatches this thread's messages until done() holds or timeoutMs has passed; done()'s value.
