@@ -84,6 +84,10 @@ const std::vector<Option>& Options() {
              o.devicePath = v;
              return !v.empty();
          }},
+        {"--stdio", nullptr,
+         "serve standard input and output, for running under socat (EXEC:...); a hang-up then"
+         " ends socat too, which the panel sees",
+         [](SimOptions& o, std::string_view) { return o.stdio = true; }},
         {"--link", "NAME",
          "place a link NAME to the line in the panel's virtual-port directory ($DRIVERPANEL_PORTS,"
          " else $XDG_RUNTIME_DIR/driverpanel-ports, else /tmp/driverpanel-ports-<uid>); removed"
@@ -203,6 +207,9 @@ std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* 
         if (!match->apply(parsed, value)) {
             return "bad value for " + std::string(word) + ": \"" + std::string(value) + "\"";
         }
+    }
+    if (parsed.stdio && (!parsed.devicePath.empty() || !parsed.linkName.empty())) {
+        return "--stdio serves standard input and output: no --device or --link with it";
     }
     if (parsed.module.faults.hangUpMidReply && parsed.module.faults.hangUpAfterFrames == 0) {
         return "--hangup-mid-reply needs --hangup-after";
