@@ -167,8 +167,8 @@ const std::vector<Option>& Options() {
              return ParseNumber(v, 1u, 64u, o.module.faults.noiseMaxBytes);
          }},
         {"--hangup-after", "N",
-         "hang up after receiving N frames (and sending their replies): the line is closed and"
-         " the program ends",
+         "hang up after receiving N frames, good or bad, and sending their replies: the line is"
+         " closed and the program ends",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber(v, 1u, std::numeric_limits<unsigned>::max(),
                                 o.module.faults.hangUpAfterFrames);
