@@ -5,6 +5,7 @@
 #define DRIVERPANEL_PANEL_PANEL_LOGIC_H
 
 #include <cstdint>
+#include <span>
 
 #include "panel/device_state.h"
 #include "panel/input_message.h"
@@ -38,6 +39,30 @@ class PanelLogic {
     void FillPortList();
 
   private:
+    // Reply effects: each is given a whole checked frame and drops it when it is too short for
+    // the fields it reads.
+    void DispatchReply(std::span<const std::uint8_t> frame);
+    void OnConfigReply(std::span<const std::uint8_t> frame);
+    void OnSetpointsReply(std::span<const std::uint8_t> frame);
+    void OnTempReply(std::span<const std::uint8_t> frame);
+    void OnPowerReply(std::span<const std::uint8_t> frame);
+
+    // Setpoint control.
+    void BuildSetFrame(std::int32_t value);
+    void SendSetFrame();
+    void SetActiveSetpoint(std::int32_t value);
+    int StepSize() const;
+
+    // Timer ticks.
+    void Poll();
+    void RepeatStep(void (PanelLogic::*step)());
+    void QueueQuery(const QueryFrame& frame);
+
+    // Connection control.
+    bool SetupSelectedPort();
+    void StopAllTimers();
+    void ShowClosed();
+
     DeviceState& state_;
     PanelWindow& window_;
     UiTimers& timers_;

@@ -1,0 +1,101 @@
+// The list of present ports, the open/close button, and the reaction to devices arriving or
+// leaving: re-open the port if it is still there, otherwise drop it and list the ports again.
+#include "panel/connection_settings.h"
+#include "panel/panel_logic.h"
+#include "panel/panel_texts.h"
+#include "panel/panel_timing.h"
+#include "resources/resource.h"
+
+void PanelLogic::FillPortList() {
+    window_.ResetPortList();
+    state_.portCount = 0;
+    state_.configured = false;
+    state_.portOpen = false;
+    state_.selectedPort = 0;
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+        const auto text = probe_.Probe(n);
+        if (!text) {
+            continue;
+        }
+        state_.portTable[state_.portCount] = static_cast<std::uint8_t>(n);
+        window_.InsertPortItem(state_.portCount, *text);
+        ++state_.portCount;
+    }
+    if (state_.portCount != 0) {
+        window_.SelectPortItem(0);
+    }
+}
+
+// Bytes still on their way from the previous connection must not complete a frame on this one,
+// so the assembler starts afresh with every port it opens.
+bool PanelLogic::SetupSelectedPort() {
+    if (!port_.Setup(state_.selectedPort, kConnectionSettings)) {
+        return false;
+    }
+    state_.assembler.Reset();
+    return true;
+}
+
+void PanelLogic::StopAllTimers() {
+    for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP, TIMER_CONFIG}) {
+        timers_.StopTimer(timerId);
+    }
+}
+
+void PanelLogic::ShowClosed() {
+    window_.SetControlText(IDC_OPEN_PORT, kOpenPortText);
+    window_.EnableControl(IDC_PORT_LIST, true);
+}
+
+void PanelLogic::OnOpenClose() {
+    if (state_.portOpen) {
+        port_.Shutdown();
+        timers_.Wait(kSettleWaitMs);
+        StopAllTimers();
+        FillPortList();
+        ShowClosed();
+        return;
+    }
+    const int item = window_.SelectedPortItem();
+    // The list holds exactly portCount items; anything else the window reports selects nothing.
+    if (item < 0 || item >= state_.portCount) {
+        return;
+    }
+    state_.selectedPort = state_.portTable[static_cast<std::size_t>(item)];
+    if (!SetupSelectedPort()) {
+        return;
+    }
+    window_.SetControlText(IDC_OPEN_PORT, kClosePortText);
+    window_.EnableControl(IDC_PORT_LIST, false);
+    timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
+    port_.StartWorker();
+    // Open whatever the worker's start returned: the port is set up and must be closed again.
+    state_.portOpen = true;
+}
+
+void PanelLogic::OnDeviceChange() {
+    timers_.Wait(kSettleWaitMs);
+    if (!state_.portOpen) {
+        timers_.Wait(kSettleWaitMs);
+        // Normally no timer runs here. After a failed re-open they still do; the panel now shows
+        // closed, so they must not go on querying, or later send the slider to another port.
+        StopAllTimers();
+        FillPortList();
+        ShowClosed();
+        return;
+    }
+    port_.Shutdown();
+    state_.portOpen = false;
+    timers_.Wait(kSettleWaitMs);
+    if (probe_.Probe(state_.selectedPort)) {
+        // Still there: the same connection resumes; timers, list and button stay as they are.
+        if (SetupSelectedPort()) {
+            port_.StartWorker();
+            state_.portOpen = true;
+        }
+        return;
+    }
+    StopAllTimers();
+    FillPortList();
+    ShowClosed();
+}

@@ -1,0 +1,50 @@
+// The panel's record of the connection and of the module, and the rule that picks the active
+// setpoint. UI thread only: every reader and writer runs on the panel's thread.
+#ifndef DRIVERPANEL_PANEL_DEVICE_STATE_H
+#define DRIVERPANEL_PANEL_DEVICE_STATE_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/frame.h"
+#include "protocol/reply_assembler.h"
+
+// Ports COM1 to COM16 are offered, one entry of the port table each at most.
+constexpr int kFirstPortNumber = 1;
+constexpr int kLastPortNumber = 16;
+constexpr std::size_t kPortTableSize = kLastPortNumber - kFirstPortNumber + 1;
+
+// Before the first configuration reply the module is taken to be variant A.
+constexpr std::uint8_t kStartVariant = 1;
+
+struct DeviceState {
+    bool portOpen = false;
+    bool configured = false;  // a REPLY_CONFIG arrived since the port list was last rebuilt
+    std::uint8_t selectedPort = 0;
+    std::uint8_t portCount = 0;
+    std::array<std::uint8_t, kPortTableSize> portTable{};  // port number by list index
+
+    std::uint8_t variant = kStartVariant;
+    std::int32_t setpointA = 0;  // mA, 0 to 65535
+    std::int32_t setpointB = 0;
+    std::int32_t maxA = 0;
+    std::int32_t maxB = 0;
+    std::uint16_t tempA = 0;  // 0.01 degC
+    std::uint16_t tempB = 0;
+    std::uint16_t power = 0;  // 0.1 mW under variant A, 1 mW under variant B
+
+    std::uint8_t repeatCount = 0;  // auto-repeat ticks of a held step button, up to the limit
+    SetFrame setFrame = kEmptySetFrame;
+    ReplyAssembler assembler;
+
+    // The variant byte chooses setpoint, maximum, set command, temperature and power scale:
+    // 0 and 1 select A, anything above 1 selects B.
+    bool UsesVariantB() const { return variant > 1; }
+    std::int32_t& ActiveSetpoint() { return UsesVariantB() ? setpointB : setpointA; }
+    std::int32_t ActiveMaximum() const { return UsesVariantB() ? maxB : maxA; }
+    std::uint8_t ActiveSetCommand() const { return UsesVariantB() ? CMD_SET_B : CMD_SET_A; }
+    std::uint16_t ActiveTemperature() const { return UsesVariantB() ? tempB : tempA; }
+};
+
+#endif

@@ -1,0 +1,24 @@
+// The panel's timers, their periods, the pauses between frames, and the auto-repeat limit.
+#ifndef DRIVERPANEL_PANEL_PANEL_TIMING_H
+#define DRIVERPANEL_PANEL_PANEL_TIMING_H
+
+#include <cstdint>
+
+constexpr int TIMER_POLL = 1;       // follow the slider, ask for temperature and power
+constexpr int TIMER_STEP_DOWN = 2;  // repeat 《 while held
+constexpr int TIMER_STEP_UP = 3;    // repeat 》 while held
+constexpr int TIMER_CONFIG = 4;     // ask for the configuration until it arrives
+
+constexpr int kPollPeriodMs = 500;
+constexpr int kStepRepeatPeriodMs = 200;
+constexpr int kConfigQueryPeriodMs = 200;
+
+// Blocking pauses on the UI thread that keep frames apart on the line.
+constexpr int kFrameGapMs = 100;    // after a set frame in the poll, between the two queries
+constexpr int kSettleWaitMs = 200;  // after a typed value, around closing and re-opening
+
+// A held step button grows its step by one every five ticks, up to 10 at this count.
+constexpr std::uint8_t kRepeatCountLimit = 49;
+constexpr int kRepeatTicksPerStepSize = 5;
+
+#endif

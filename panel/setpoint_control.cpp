@@ -1,0 +1,58 @@
+// Changing the drive current: a typed value, a step down or up, and the set frame that carries
+// the new active setpoint to the module. None of these moves the slider or rewrites the field.
+#include "panel/panel_logic.h"
+#include "panel/panel_texts.h"
+#include "panel/panel_timing.h"
+#include "panel/typed_value.h"
+#include "resources/resource.h"
+
+void PanelLogic::BuildSetFrame(std::int32_t value) {
+    WriteSetFrame(state_.setFrame, state_.ActiveSetCommand(), static_cast<std::uint16_t>(value));
+}
+
+void PanelLogic::SendSetFrame() {
+    port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
+}
+
+void PanelLogic::SetActiveSetpoint(std::int32_t value) {
+    state_.ActiveSetpoint() = value;
+    BuildSetFrame(value);
+    SendSetFrame();
+}
+
+void PanelLogic::Apply() {
+    if (!state_.configured || !state_.portOpen) {
+        return;
+    }
+    const std::string text = window_.ControlText(IDC_CURRENT);
+    if (text.empty()) {
+        window_.ShowWarning(kFormatErrorText, kWarningTitle);
+        return;
+    }
+    timers_.StopTimer(TIMER_POLL);
+    SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
+    timers_.Wait(kSettleWaitMs);
+    timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+}
+
+// One step on a click; while a button is held the step grows with the repeat count.
+int PanelLogic::StepSize() const {
+    return state_.repeatCount / kRepeatTicksPerStepSize + 1;
+}
+
+void PanelLogic::StepDown() {
+    if (!state_.configured || !state_.portOpen) {
+        return;
+    }
+    const std::int32_t value = state_.ActiveSetpoint() - StepSize();
+    SetActiveSetpoint(value < 0 ? 0 : value);
+}
+
+void PanelLogic::StepUp() {
+    if (!state_.configured || !state_.portOpen) {
+        return;
+    }
+    const std::int32_t value = state_.ActiveSetpoint() + StepSize();
+    const std::int32_t maximum = state_.ActiveMaximum();
+    SetActiveSetpoint(value > maximum ? maximum : value);
+}

@@ -1,0 +1,91 @@
+// What the panel does on its own: asking for the configuration, polling and following the
+// slider, repeating a held step button; and the keyboard and mouse rules applied before dispatch.
+#include "panel/panel_logic.h"
+#include "panel/panel_timing.h"
+#include "resources/resource.h"
+
+void PanelLogic::QueueQuery(const QueryFrame& frame) {
+    port_.QueueWrite(frame.data(), frame.size());
+}
+
+// A dragged slider reaches the module only here, at the next poll.
+void PanelLogic::Poll() {
+    const int position = window_.SliderPosition();
+    if (position != state_.ActiveSetpoint()) {
+        state_.ActiveSetpoint() = position;
+        BuildSetFrame(position);
+        if (state_.portOpen) {
+            SendSetFrame();
+        }
+        timers_.Wait(kFrameGapMs);
+    }
+    if (state_.portOpen) {
+        QueueQuery(kQueryTempFrame);
+        timers_.Wait(kFrameGapMs);
+        QueueQuery(kQueryPowerFrame);
+    }
+}
+
+void PanelLogic::RepeatStep(void (PanelLogic::*step)()) {
+    if (state_.repeatCount < kRepeatCountLimit) {
+        ++state_.repeatCount;
+    }
+    (this->*step)();
+}
+
+void PanelLogic::OnTimer(int timerId) {
+    switch (timerId) {
+        case TIMER_POLL:
+            Poll();
+            break;
+        case TIMER_STEP_DOWN:
+            RepeatStep(&PanelLogic::StepDown);
+            break;
+        case TIMER_STEP_UP:
+            RepeatStep(&PanelLogic::StepUp);
+            break;
+        case TIMER_CONFIG:
+            QueueQuery(kQueryConfigFrame);
+            break;
+        default:
+            break;
+    }
+}
+
+// Enter applies only in the current field and Escape never reaches the dialog, so neither can
+// close the panel. A press on a step button starts its repeat; a release anywhere ends it and
+// resumes polling. Every mouse message goes on, so buttons still press and click as usual.
+bool PanelLogic::PreTranslate(const InputMessage& message) {
+    switch (message.kind) {
+        case InputKind::KeyDown:
+            if (message.key == kKeyReturn) {
+                if (message.controlId != IDC_CURRENT) {
+                    return true;
+                }
+                Apply();
+                return false;
+            }
+            return message.key == kKeyEscape;
+        case InputKind::LeftButtonDown:
+            if (state_.configured &&
+                (message.controlId == IDC_STEP_DOWN || message.controlId == IDC_STEP_UP)) {
+                const bool down = message.controlId == IDC_STEP_DOWN;
+                timers_.StopTimer(TIMER_POLL);
+                timers_.StopTimer(down ? TIMER_STEP_UP : TIMER_STEP_DOWN);
+                state_.repeatCount = 0;
+                timers_.StartTimer(down ? TIMER_STEP_DOWN : TIMER_STEP_UP, kStepRepeatPeriodMs);
+            }
+            return false;
+        case InputKind::LeftButtonUp:
+            if (state_.configured) {
+                timers_.StopTimer(TIMER_STEP_UP);
+                timers_.StopTimer(TIMER_STEP_DOWN);
+                state_.repeatCount = 0;
+                timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+            }
+            return false;
+        case InputKind::Other:
+            break;
+    }
+    return false;
+}
