@@ -2,12 +2,14 @@
 #include "tools/simulator/module_port.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace simulator {
@@ -98,6 +100,27 @@ ModulePort& ModulePort::operator=(ModulePort&& other) noexcept {
 
 ModulePort::~ModulePort() {
     Close();
+}
+
+void ModulePort::WaitUntilTaken(std::chrono::milliseconds limit) {
+    if (heldSlaveFd_ < 0) {
+        if (fd_ >= 0) {
+            tcdrain(fd_);
+        }
+        return;
+    }
+    // The pty passes written bytes on to the slave's input queue asynchronously, so an empty
+    // queue just after writing says nothing; give the bytes a moment to arrive first.
+    constexpr auto kArrival = std::chrono::milliseconds(20);
+    constexpr auto kStep = std::chrono::milliseconds(2);
+    std::this_thread::sleep_for(kArrival);
+    for (auto waited = kArrival; waited < limit; waited += kStep) {
+        int queued = 0;
+        if (::ioctl(heldSlaveFd_, FIONREAD, &queued) != 0 || queued == 0) {
+            return;
+        }
+        std::this_thread::sleep_for(kStep);
+    }
 }
 
 void ModulePort::Close() {

@@ -3,6 +3,7 @@
 #ifndef DRIVERPANEL_TOOLS_SIMULATOR_MODULE_PORT_H
 #define DRIVERPANEL_TOOLS_SIMULATOR_MODULE_PORT_H
 
+#include <chrono>
 #include <string>
 
 namespace simulator {
@@ -27,6 +28,10 @@ class ModulePort {
     bool IsOpen() const { return fd_ >= 0; }
     // Hangs up: for a pty the panel's end then reports a hang-up and reads fail.
     void Close();
+    // Waits, at most `limit`, until the panel's end has taken what was written to the line. A
+    // hang-up discards bytes still queued for the panel; a module that hangs up mid-reply
+    // should still have its first half read.
+    void WaitUntilTaken(std::chrono::milliseconds limit);
 
   private:
     ModulePort(int fd, int heldSlaveFd, std::string peerPath);

@@ -14,6 +14,8 @@ namespace simulator {
 namespace {
 
 constexpr std::size_t kReadChunk = 256;
+// How long a scheduled hang-up waits for the panel to read what was sent before it.
+constexpr std::chrono::milliseconds kHangUpGrace{1000};
 
 // Milliseconds until `due`, rounded up so the loop never wakes before it; -1 waits for ever.
 int TimeoutUntil(const std::optional<SimTime>& due, SimTime now) {
@@ -54,6 +56,7 @@ ServeResult ServeModule(ModulePort& port, ModuleSimulator& simulator, int stopFd
             }
         }
         if (simulator.HungUp() && unsent.empty()) {
+            port.WaitUntilTaken(kHangUpGrace);
             port.Close();
             return {ServeResult::End::HungUp, {}};
         }

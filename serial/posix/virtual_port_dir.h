@@ -1,0 +1,20 @@
+// The directory of virtual ports: each symlink in it to a tty (a simulator's pty, a socat link)
+// is listed as a port under the link's name.
+#ifndef DRIVERPANEL_SERIAL_POSIX_VIRTUAL_PORT_DIR_H
+#define DRIVERPANEL_SERIAL_POSIX_VIRTUAL_PORT_DIR_H
+
+#include <string>
+
+// DRIVERPANEL_PORTS when set, else $XDG_RUNTIME_DIR/driverpanel-ports, else
+// /tmp/driverpanel-ports-<uid>.
+std::string VirtualPortDirectory();
+
+// Creates the directory (mode 0700) when it is missing; true when it exists afterwards.
+bool EnsureVirtualPortDirectory(const std::string& directory);
+
+// Only a directory of this user's own, which nobody else may write into, is read: a link placed
+// by another user (say in a directory under /tmp made before ours) would point the panel at a
+// device of their choosing.
+bool IsTrustedPortDirectory(const std::string& directory);
+
+#endif

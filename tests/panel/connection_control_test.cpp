@@ -1,0 +1,197 @@
+// The port list, opening and closing, and device changes: which port is opened with which
+// settings, which timers run afterwards, and that no frame spans two connections.
+#include <gtest/gtest.h>
+
+#include "panel/panel_timing.h"
+#include "resources/resource.h"
+#include "tests/panel/fake_panel.h"
+
+namespace {
+
+const Bytes kTempReply = MakeReply(0x0B, {0x09, 0xC4, 0x0A, 0x28});
+
+TEST(PortList, ListsPresentPortsOneToSixteenInOrder) {
+    PanelHarness panel;
+    panel.Start({1, 3, 4, 17});
+    EXPECT_EQ(panel.window.portItems, (std::vector<std::string>{"COM1", "COM3", "COM4"}));
+    EXPECT_EQ(panel.window.selectedItem, 0);
+    EXPECT_EQ(panel.state.portCount, 3);
+    EXPECT_EQ(panel.state.portTable[0], 1);
+    EXPECT_EQ(panel.state.portTable[1], 3);
+    EXPECT_EQ(panel.state.portTable[2], 4);
+    std::vector<int> oneToSixteen;
+    for (int n = 1; n <= 16; ++n) {
+        oneToSixteen.push_back(n);
+    }
+    EXPECT_EQ(panel.probe.probed, oneToSixteen);
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
+}
+
+TEST(OpenClose, OpensTheSelectedPortWithTheConnectionSettings) {
+    PanelHarness panel;
+    panel.Start({1, 3, 4});
+    panel.window.selectedItem = 1;
+    panel.logic.OnOpenClose();
+    ASSERT_EQ(panel.port.setups, std::vector<int>{3});
+    const LineSettings& s = panel.port.settings[0];
+    EXPECT_EQ(s.baudRate, 9600u);
+    EXPECT_EQ(s.parity, 'N');
+    EXPECT_EQ(s.dataBits, 8);
+    EXPECT_EQ(s.stopBits, 0);
+    EXPECT_EQ(s.eventMask, kEvRxChar);
+    EXPECT_EQ(s.writeBufferSize, 512u);
+    for (auto timeout :
+         {s.readIntervalTimeout, s.readTotalTimeoutMultiplier, s.readTotalTimeoutConstant,
+          s.writeTotalTimeoutMultiplier, s.writeTotalTimeoutConstant}) {
+        EXPECT_EQ(timeout, 1000u);
+    }
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
+    EXPECT_FALSE(panel.window.enabled[IDC_PORT_LIST]);
+    EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_CONFIG});
+    EXPECT_EQ(panel.port.workersStarted, 1);
+    EXPECT_TRUE(panel.state.portOpen);
+    EXPECT_EQ(panel.state.selectedPort, 3);
+}
+
+TEST(OpenClose, OpenClickOutcomes) {
+    struct Case {
+        std::string name;
+        std::set<int> present;
+        int selectedItem;
+        bool setupResult, startWorkerResult;
+        int expectedSetups;
+        bool expectedOpen;
+    };
+    const Case cases[] = {
+        {"no port present", {}, -1, true, true, 0, false},
+        {"nothing selected", {3}, -1, true, true, 0, false},
+        {"selection beyond the list", {3}, 1, true, true, 0, false},
+        {"setup fails", {3}, 0, false, true, 1, false},
+        {"worker fails to start", {3}, 0, true, false, 1, true},
+    };
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.Start(c.present);
+        panel.window.selectedItem = c.selectedItem;
+        panel.port.setupResult = c.setupResult;
+        panel.port.startWorkerResult = c.startWorkerResult;
+        panel.logic.OnOpenClose();
+        EXPECT_EQ(panel.port.setups.size(), static_cast<std::size_t>(c.expectedSetups)) << c.name;
+        EXPECT_EQ(panel.state.portOpen, c.expectedOpen) << c.name;
+        EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], c.expectedOpen ? "ClosePort" : "OpenPort")
+            << c.name;
+        EXPECT_EQ(panel.timers.Running(TIMER_CONFIG), c.expectedOpen) << c.name;
+    }
+}
+
+TEST(OpenClose, CloseStopsEverythingAndReopenAsksForConfigurationAgain) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    panel.Press(IDC_STEP_UP);
+    panel.port.duringShutdown = [&] { panel.Receive(kTempReply); };
+    panel.logic.OnOpenClose();
+    EXPECT_EQ(panel.port.shutdowns, 1);
+    EXPECT_EQ(panel.window.texts[IDC_LD_TEMP], "25.0");  // bytes on their way are still handled
+    EXPECT_EQ(panel.timers.now, 200);
+    EXPECT_TRUE(panel.timers.RunningTimers().empty());
+    EXPECT_FALSE(panel.state.portOpen);
+    EXPECT_FALSE(panel.state.configured);
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
+    EXPECT_EQ(panel.window.portItems, std::vector<std::string>{"COM3"});
+
+    panel.logic.OnOpenClose();
+    panel.RunFor(200);
+    EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{400, QueryBytes(kQueryConfigFrame)}}));
+}
+
+TEST(DeviceChange, NoPortOpenRebuildsTheListAfter400Ms) {
+    PanelHarness panel;
+    panel.Start({3});
+    panel.probe.present = {2, 3};
+    panel.logic.OnDeviceChange();
+    EXPECT_EQ(panel.timers.now, 400);
+    EXPECT_EQ(panel.window.portItems, (std::vector<std::string>{"COM2", "COM3"}));
+    EXPECT_EQ(panel.port.shutdowns, 0);
+}
+
+TEST(DeviceChange, PortStillPresentIsReopenedAndPollingGoesOn) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    panel.RunFor(300);
+    panel.logic.OnDeviceChange();
+    EXPECT_EQ(panel.port.shutdowns, 1);
+    EXPECT_EQ(panel.port.setups, (std::vector<int>{3, 3}));
+    EXPECT_EQ(panel.port.workersStarted, 2);
+    EXPECT_TRUE(panel.state.portOpen);
+    EXPECT_TRUE(panel.state.configured);
+    EXPECT_EQ(panel.timers.now, 700);
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
+    // The poll fell due while the panel was blocked and runs as soon as it is free.
+    panel.RunFor(0);
+    EXPECT_EQ(panel.port.sent.front(), (SentFrame{700, QueryBytes(kQueryTempFrame)}));
+}
+
+TEST(DeviceChange, PortGoneClosesAndRebuildsTheList) {
+    PanelHarness panel;
+    panel.probe.present = {3, 5};
+    panel.logic.OnInitDialog();
+    panel.logic.OnOpenClose();
+    panel.Receive(PanelHarness::ConfigReply(100, 0, 1000, 0, 1));
+    panel.probe.present = {5};
+    panel.logic.OnDeviceChange();
+    EXPECT_FALSE(panel.state.portOpen);
+    EXPECT_FALSE(panel.state.configured);
+    EXPECT_TRUE(panel.timers.RunningTimers().empty());
+    EXPECT_EQ(panel.window.portItems, std::vector<std::string>{"COM5"});
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
+}
+
+TEST(DeviceChange, FailedReopenKeepsTimersUntilTheNextChangeShowsThePanelClosed) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    panel.port.setupResult = false;
+    panel.logic.OnDeviceChange();
+    EXPECT_FALSE(panel.state.portOpen);
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
+    EXPECT_TRUE(panel.timers.Running(TIMER_POLL));
+    panel.port.sent.clear();
+    panel.RunFor(1000);
+    EXPECT_TRUE(panel.port.sent.empty());
+
+    // Once the list is rebuilt and the button reads OpenPort, nothing may go on ticking.
+    panel.logic.OnDeviceChange();
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.timers.RunningTimers().empty());
+
+    panel.port.setupResult = true;
+    panel.logic.OnOpenClose();
+    EXPECT_TRUE(panel.state.portOpen);
+}
+
+// A reply cut off by closing the port must not be completed by the first bytes of the next
+// connection: the assembler starts afresh with every open.
+TEST(OpenClose, NoFrameSpansTwoConnections) {
+    const Bytes head(kTempReply.begin(), kTempReply.begin() + 5);
+    const Bytes tail(kTempReply.begin() + 5, kTempReply.end());
+    for (bool byDeviceChange : {false, true}) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        panel.Receive(head);
+        if (byDeviceChange) {
+            panel.logic.OnDeviceChange();
+        } else {
+            panel.logic.OnOpenClose();
+            panel.logic.OnOpenClose();
+        }
+        ASSERT_TRUE(panel.state.portOpen);
+        panel.Receive(tail);
+        EXPECT_EQ(panel.window.texts.count(IDC_LD_TEMP), 0u) << byDeviceChange;
+        panel.Receive(kTempReply);
+        EXPECT_EQ(panel.window.texts[IDC_LD_TEMP], "25.0") << byDeviceChange;
+    }
+}
+
+}  // namespace

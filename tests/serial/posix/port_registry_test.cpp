@@ -1,0 +1,141 @@
+// Which ports are listed, under which number, and where virtual ports are looked for.
+#include "serial/posix/port_registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/posix/virtual_port_dir.h"
+#include "tests/serial/posix/pty_pair.h"
+#include "tests/serial/posix/temp_dir.h"
+
+namespace {
+
+std::vector<std::optional<std::string>> ProbeAll(PortRegistry& registry) {
+    std::vector<std::optional<std::string>> listed;
+    for (int n = 1; n <= PortRegistry::kMaxPorts; ++n) {
+        listed.push_back(registry.Probe(n));
+    }
+    return listed;
+}
+
+class PortRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(pty_.Valid()); }
+
+    bool Link(const std::string& name) {
+        return symlink(pty_.NearPath().c_str(), ports_.Join(name).c_str()) == 0;
+    }
+
+    TempDir ports_;
+    PtyPair pty_;
+    // A stand-in for udev: one hardware port, whose node is the pty (any character device does).
+    std::vector<HardwarePort> hardware_;
+    PortRegistry registry_{[this] { return hardware_; }, ports_.Path()};
+};
+
+TEST_F(PortRegistryTest, NumbersHardwareThenLinksAndKeepsNumbers) {
+    hardware_ = {{"ttyUSB10", pty_.NearPath()}, {"ttyUSB2", "/dev/null-but-missing"}};
+    ASSERT_TRUE(Link("sim-b"));
+    ASSERT_TRUE(Link("sim-a"));
+    ASSERT_EQ(symlink("/nonexistent/tty", ports_.Join("dangling").c_str()), 0);
+    ASSERT_EQ(symlink("/etc/hostname", ports_.Join("not-a-device").c_str()), 0);
+    std::ofstream(ports_.Join("plain-file")) << "x";
+
+    EXPECT_EQ(registry_.Probe(1), "ttyUSB10");
+    EXPECT_EQ(registry_.Probe(2), "sim-a");
+    EXPECT_EQ(registry_.Probe(3), "sim-b");
+    EXPECT_EQ(registry_.Probe(4), std::nullopt);
+    EXPECT_EQ(registry_.DevicePath(1), pty_.NearPath());
+    EXPECT_EQ(registry_.DevicePath(2), ports_.Join("sim-a"));
+    for (int outOfRange : {0, -1, 17}) {
+        EXPECT_EQ(registry_.Probe(outOfRange), std::nullopt);
+        EXPECT_EQ(registry_.DevicePath(outOfRange), std::nullopt);
+    }
+
+    // sim-a leaves, sim-c arrives: sim-b keeps 3, sim-c gets the next new number; when sim-a
+    // returns it is port 2 again.
+    ASSERT_EQ(unlink(ports_.Join("sim-a").c_str()), 0);
+    ASSERT_TRUE(Link("sim-c"));
+    EXPECT_EQ(registry_.Probe(2), std::nullopt);
+    EXPECT_EQ(registry_.DevicePath(2), std::nullopt);
+    EXPECT_EQ(registry_.Probe(3), "sim-b");
+    EXPECT_EQ(registry_.Probe(4), "sim-c");
+    ASSERT_TRUE(Link("sim-a"));
+    EXPECT_EQ(registry_.Probe(2), "sim-a");
+}
+
+TEST_F(PortRegistryTest, NeverListsMoreThanSixteenPorts) {
+    for (int i = 1; i <= 20; ++i) {
+        ASSERT_TRUE(Link("port" + std::to_string(i)));
+    }
+    const auto listed = ProbeAll(registry_);
+    EXPECT_EQ(listed.front(), "port1");
+    EXPECT_EQ(listed[9], "port10");  // names with numbers sort by value: port2 comes before it
+    EXPECT_EQ(listed.back(), "port16");
+    EXPECT_EQ(registry_.Probe(17), std::nullopt);
+}
+
+TEST_F(PortRegistryTest, IgnoresADirectoryOthersCanWriteInto) {
+    ASSERT_TRUE(Link("sim"));
+    ASSERT_EQ(chmod(ports_.Path().c_str(), 0777), 0);
+    EXPECT_EQ(registry_.Probe(1), std::nullopt);
+    ASSERT_EQ(chmod(ports_.Path().c_str(), 0700), 0);
+    EXPECT_EQ(registry_.Probe(1), "sim");
+}
+
+TEST(SerialHardwareTest, TellsRealPortsFromPhantomsAndVirtualTtys) {
+    struct Case {
+        const char* name;
+        bool hasParent;
+        std::optional<std::string_view> uartType;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"USB adapter (no UART type)", true, std::nullopt, true},
+        {"16550A UART", true, "4", true},
+        {"8250 phantom", true, "0", false},
+        {"virtual console", false, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsSerialHardware(c.hasParent, c.uartType), c.expected);
+    }
+    EXPECT_TRUE(IsHardwareDevicePath("/devices/pci0000:00/0000:00:14.0/usb1/1-1/ttyUSB0"));
+    EXPECT_FALSE(IsHardwareDevicePath("/devices/virtual/tty/tty3"));
+}
+
+TEST(VirtualPortDirectoryTest, FollowsTheEnvironment) {
+    struct Case {
+        const char* ports;
+        const char* runtime;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/srv/ports", "/run/user/1000", "/srv/ports"},
+        {"", "/run/user/1000", "/run/user/1000/driverpanel-ports"},
+        {nullptr, nullptr, "/tmp/driverpanel-ports-" + std::to_string(getuid())},
+    };
+    const char* savedPorts = std::getenv("DRIVERPANEL_PORTS");
+    const char* savedRuntime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string keptPorts = savedPorts ? savedPorts : "";
+    const std::string keptRuntime = savedRuntime ? savedRuntime : "";
+    auto set = [](const char* name, const char* value) {
+        value ? setenv(name, value, 1) : unsetenv(name);
+    };
+    for (const Case& c : cases) {
+        set("DRIVERPANEL_PORTS", c.ports);
+        set("XDG_RUNTIME_DIR", c.runtime);
+        EXPECT_EQ(VirtualPortDirectory(), c.expected);
+    }
+    set("DRIVERPANEL_PORTS", savedPorts ? keptPorts.c_str() : nullptr);
+    set("XDG_RUNTIME_DIR", savedRuntime ? keptRuntime.c_str() : nullptr);
+}
+
+}  // namespace

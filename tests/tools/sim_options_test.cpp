@@ -1,0 +1,166 @@
+// The simulator program's command line, and its link among the panel's virtual ports.
+#include "tools/simulator/sim_options.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "tools/simulator/port_link.h"
+
+namespace simulator {
+namespace {
+
+std::variant<SimOptions, std::string> Parse(std::vector<const char*> words) {
+    words.insert(words.begin(), "driverpanel-sim");
+    return ParseOptions(static_cast<int>(words.size()), words.data());
+}
+
+TEST(Options, ReachTheModuleTheyName) {
+    const auto parsed = Parse({"--device",
+                               "/dev/pts/7",
+                               "--variant",
+                               "2",
+                               "--setpoint-a",
+                               "250",
+                               "--max-b",
+                               "65535",
+                               "--silent-set",
+                               "--drop",
+                               "0.5",
+                               "--delay",
+                               "20",
+                               "--byte-gap",
+                               "3",
+                               "--hangup-after",
+                               "9",
+                               "--hangup-mid-reply",
+                               "--time-constant",
+                               "1.5",
+                               "--seed",
+                               "77",
+                               "--log",
+                               "/tmp/x.log",
+                               "--log-sent",
+                               "--link",
+                               "sim1"});
+    ASSERT_TRUE(std::holds_alternative<SimOptions>(parsed)) << std::get<std::string>(parsed);
+    const SimOptions& o = std::get<SimOptions>(parsed);
+    EXPECT_EQ(o.devicePath, "/dev/pts/7");
+    EXPECT_EQ(o.module.variant, 2);
+    EXPECT_EQ(o.module.setpointA, 250);
+    EXPECT_EQ(o.module.maximumB, 65535);
+    EXPECT_TRUE(o.module.silentSet);
+    EXPECT_EQ(o.module.faults.dropShare, 0.5);
+    EXPECT_EQ(o.module.faults.replyDelay.count(), 20);
+    EXPECT_EQ(o.module.faults.byteGap.count(), 3);
+    EXPECT_EQ(o.module.faults.hangUpAfterFrames, 9u);
+    EXPECT_TRUE(o.module.faults.hangUpMidReply);
+    EXPECT_EQ(o.module.model.timeConstantS, 1.5);
+    EXPECT_EQ(o.module.seed, 77u);
+    EXPECT_EQ(o.logPath, "/tmp/x.log");
+    EXPECT_TRUE(o.logSent);
+    EXPECT_EQ(o.linkName, "sim1");
+}
+
+TEST(Options, AreRefusedWhenOutOfRangeOrMalformed) {
+    const std::vector<std::vector<const char*>> refused = {
+        {"--variant", "256"},      {"--variant", "-1"},
+        {"--setpoint-a", "65536"}, {"--drop", "1.5"},
+        {"--noise", "nan"},        {"--bad-checksum", "0.2x"},
+        {"--delay", ""},           {"--hangup-after", "0"},
+        {"--noise-bytes", "0"},    {"--delay"},
+        {"--frobnicate"},          {"--hangup-mid-reply"},
+        {"--ambient", "inf"},      {"--seed", "12345678901234567890123"},
+    };
+    for (const auto& words : refused) {
+        EXPECT_TRUE(std::holds_alternative<std::string>(Parse(words))) << words[0];
+    }
+}
+
+TEST(Options, HelpNamesEveryOption) {
+    const std::string usage = UsageText("driverpanel-sim");
+    for (const char* name : {"--device", "--link", "--log", "--log-sent", "--variant",
+                             "--silent-set", "--bad-checksum", "--drop", "--delay", "--byte-gap",
+                             "--noise", "--hangup-after", "--seed"}) {
+        const std::size_t at = usage.find(std::string("\n  ") + name);
+        ASSERT_NE(at, std::string::npos) << name;
+        const char after = usage[at + 3 + std::strlen(name)];
+        EXPECT_TRUE(after == ' ' || after == '\n') << name;
+    }
+}
+
+TEST(LinkNames, OnlyPlainNamesAreUsable) {
+    for (const char* good : {"sim", "ttyLaser-1", "a.b"}) {
+        EXPECT_TRUE(IsValidLinkName(good)) << good;
+    }
+    for (const char* bad : {"", ".", "..", "../etc", "a/b", "tab\there"}) {
+        EXPECT_FALSE(IsValidLinkName(bad)) << bad;
+    }
+    EXPECT_FALSE(IsValidLinkName(std::string(65, 'x')));
+}
+
+class PortLinkTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/driverpanel-linktest-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    std::filesystem::path root_;
+};
+
+TEST_F(PortLinkTest, LivesAsLongAsItsObject) {
+    const auto dir = root_ / "ports";
+    {
+        PortLink link(dir, "sim", "/dev/null");
+        EXPECT_EQ(std::filesystem::read_symlink(dir / "sim"), "/dev/null");
+        EXPECT_EQ(std::filesystem::status(dir).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_all);
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "sim")));
+}
+
+TEST_F(PortLinkTest, ReplacesOnlyADanglingLink) {
+    std::filesystem::create_symlink(root_ / "gone", root_ / "stale");
+    std::filesystem::create_symlink("/dev/null", root_ / "live");
+    std::ofstream(root_ / "file") << "x";
+
+    PortLink replaced(root_, "stale", "/dev/zero");
+    EXPECT_EQ(std::filesystem::read_symlink(root_ / "stale"), "/dev/zero");
+    EXPECT_THROW(PortLink(root_, "live", "/dev/zero"), std::filesystem::filesystem_error);
+    EXPECT_THROW(PortLink(root_, "file", "/dev/zero"), std::filesystem::filesystem_error);
+    EXPECT_THROW(PortLink(root_, "../escape", "/dev/zero"), std::invalid_argument);
+    EXPECT_EQ(std::filesystem::read_symlink(root_ / "live"), "/dev/null");
+}
+
+TEST(VirtualPorts, DirectoryComesFromTheEnvironment) {
+    const char* savedPorts = getenv("DRIVERPANEL_PORTS");
+    const char* savedRuntime = getenv("XDG_RUNTIME_DIR");
+    const std::string keepPorts = savedPorts ? savedPorts : "";
+    const std::string keepRuntime = savedRuntime ? savedRuntime : "";
+
+    setenv("DRIVERPANEL_PORTS", "/srv/ports", 1);
+    setenv("XDG_RUNTIME_DIR", "/run/user/5", 1);
+    EXPECT_EQ(VirtualPortDirectory(), "/srv/ports");
+    unsetenv("DRIVERPANEL_PORTS");
+    EXPECT_EQ(VirtualPortDirectory(), "/run/user/5/driverpanel-ports");
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(VirtualPortDirectory(), "/tmp/driverpanel-ports-" + std::to_string(getuid()));
+
+    if (savedPorts != nullptr) {
+        setenv("DRIVERPANEL_PORTS", keepPorts.c_str(), 1);
+    }
+    if (savedRuntime != nullptr) {
+        setenv("XDG_RUNTIME_DIR", keepRuntime.c_str(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace simulator
