@@ -3,7 +3,10 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <string>
 
@@ -94,8 +97,27 @@ std::vector<int> PanelTest::SetValues() const {
     return values;
 }
 
+bool RunEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+    constexpr int kCheckPeriodMs = 2;
+    QEventLoop loop;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (condition() || elapsed.hasExpired(bound.count())) {
+            loop.quit();
+        }
+    });
+    if (condition()) {
+        return true;
+    }
+    check.start(kCheckPeriodMs);
+    loop.exec();
+    return condition();
+}
+
 bool PanelTest::WaitUntil(const std::function<bool()>& condition) {
-    return QTest::qWaitFor(condition, static_cast<int>(kEventBound.count()));
+    return RunEventsUntil(condition);
 }
 
 void PanelTest::SaveScreenshot(const QString& fileName) const {

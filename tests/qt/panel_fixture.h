@@ -25,6 +25,12 @@ constexpr std::chrono::milliseconds kEventBound{10000};
 
 inline constexpr const char* kSimulatorLinkName = "sim0";
 
+// Runs the event loop, as the program does, until `condition` holds (true) or `bound` passes
+// (false). Unlike QTest::qWaitFor, which sleeps between rounds, it handles each event as it
+// comes, so the port's worker is never kept waiting by the test.
+bool RunEventsUntil(const std::function<bool()>& condition,
+                    std::chrono::milliseconds bound = kEventBound);
+
 class PanelTest : public ::testing::Test {
   protected:
     PanelTest();
