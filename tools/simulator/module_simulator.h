@@ -20,6 +20,7 @@
 
 namespace simulator {
 
+// Not thread-safe: one thread at a time feeds it and takes its output.
 class ModuleSimulator {
   public:
     using EventSink = std::function<void(const LineEvent&)>;
