@@ -27,6 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Qt wants a private runtime directory; a root shell or sudo often has none.
+if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
+    export XDG_RUNTIME_DIR=$work/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+fi
 # The panel lists every link in this directory as a port; the simulator places its own there.
 export DRIVERPANEL_PORTS=$work/ports
 mkdir -m 700 "$DRIVERPANEL_PORTS"
