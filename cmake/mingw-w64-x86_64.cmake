@@ -11,3 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Tests run under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests list themselves when ctest runs, under the Wine prefix the test script prepares, rather
+# than at build time under whatever prefix the builder has.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

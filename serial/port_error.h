@@ -19,6 +19,8 @@ constexpr const char* kOpWriteFile = "WriteFile()";
 constexpr const char* kOpWriteResult = "GetOverlappedResults() in WriteFile()";
 constexpr const char* kOpReadFile = "ReadFile()";
 constexpr const char* kOpReadResult = "GetOverlappedResults() in ReadFile()";
+// The status query before each read; when it fails the port has stopped answering.
+constexpr const char* kOpClearCommError = "ClearCommError()";
 
 // "WARNING:  <operation> Failed with the following error: \n<system text>\nPort: <n>\n",
 // whole, however long the system's text is.

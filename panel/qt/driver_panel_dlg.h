@@ -28,7 +28,6 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
     ~CDriverPanelDlg() override;
 
     QWidget* Control(int controlId) const;
-    DialogBaseUnits BaseUnits() const { return baseUnits_; }
     const QtUiTimers& Timers() const { return timers_; }
 
     // PanelWindow

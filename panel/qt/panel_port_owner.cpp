@@ -1,18 +1,7 @@
 // Worker-to-UI crossings of the panel on Qt.
 #include "panel/qt/panel_port_owner.h"
 
-#include <poll.h>
-
-#include <array>
-#include <cerrno>
-
 #include "panel/qt/message_boxes.h"
-
-namespace {
-// DispatchPending waits this long for the worker's next request, so that the stop loop that
-// calls it does not spin while the worker winds down.
-constexpr int kDispatchWaitMs = 1;
-}  // namespace
 
 PanelPortOwner::PanelPortOwner()
     : uiThread_(std::this_thread::get_id()),
@@ -48,11 +37,8 @@ void PanelPortOwner::DeliverByte(std::uint8_t byte, int portNumber) {
 }
 
 void PanelPortOwner::DispatchPending() {
-    std::array<pollfd, 2> fds{pollfd{bytes_.ReadyFd(), POLLIN, 0},
-                              pollfd{errorRequested_.Fd(), POLLIN, 0}};
-    if (poll(fds.data(), fds.size(), kDispatchWaitMs) <= 0) {
-        return;
-    }
+    // Only what the worker can be waiting on; other events wait for the event loop, so nothing
+    // else of the panel runs in the middle of closing the port.
     HandleByte();
     HandleErrorRequest();
 }

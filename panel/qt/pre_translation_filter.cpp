@@ -61,31 +61,19 @@ PreTranslationFilter::PreTranslationFilter(const QWidget& panel,
     : panel_(panel), hook_(std::move(hook)) {}
 
 bool PreTranslationFilter::eventFilter(QObject* watched, QEvent* event) {
-    // Input reaches a window first and then its widget, and the panel's rules are about widgets.
+    // Input reaches a window first and then its widget; the panel's rules are about widgets. A
+    // mouse event a widget ignores travels on to its parent as a non-spontaneous copy, so each
+    // press and release is seen once. A key a widget ignores travels on as the same event and is
+    // seen again at the parent; that changes nothing, since the rules swallow Enter and Escape
+    // wherever they first see them and pass every other key.
     if (!event->spontaneous() || !watched->isWidgetType()) {
         return false;
     }
-    auto* widget = static_cast<QWidget*>(watched);
-    if (IsPropagation(*event, *widget)) {
-        return false;
-    }
-    const std::optional<int> control = PanelControlOf(widget, &panel_);
+    const std::optional<int> control =
+        PanelControlOf(static_cast<const QWidget*>(watched), &panel_);
     if (!control) {
         return false;
     }
     const std::optional<InputMessage> message = TranslateInput(*event, *control);
     return message && hook_(*message);
-}
-
-bool PreTranslationFilter::IsPropagation(const QEvent& event, const QWidget& widget) {
-    // A mouse event a widget ignores goes on to its parent as a non-spontaneous copy, which the
-    // caller skips. A key event goes on as the same object, still spontaneous: recognise it by
-    // the object and the receiver, so each key press is seen once.
-    if (event.type() != QEvent::KeyPress) {
-        return false;
-    }
-    const bool propagated = &event == lastKeyPress_ && &widget == nextKeyReceiver_;
-    lastKeyPress_ = &event;
-    nextKeyReceiver_ = widget.parentWidget();
-    return propagated;
 }

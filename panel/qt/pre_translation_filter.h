@@ -35,13 +35,8 @@ class PreTranslationFilter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    bool IsPropagation(const QEvent& event, const QWidget& widget);
-
     const QWidget& panel_;
     std::function<bool(const InputMessage&)> hook_;
-    // The last key press seen and the widget it goes to next if ignored; compared, never used.
-    const QEvent* lastKeyPress_ = nullptr;
-    const QWidget* nextKeyReceiver_ = nullptr;
 };
 
 #endif

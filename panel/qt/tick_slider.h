@@ -17,13 +17,13 @@ class CTickSlider : public QSlider {
     void AddTick(int position);
     const std::set<int>& Ticks() const { return ticks_; }
 
-    // Horizontal pixel centre of the handle at `value`, for drawing ticks and for tests.
-    int PixelOf(int value) const;
-
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Horizontal pixel centre of the handle at `value`.
+    int PixelOf(int value) const;
+
     std::set<int> ticks_;
 };
 

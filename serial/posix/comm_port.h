@@ -44,12 +44,14 @@ class CCommPort {
     // no thread could be started.
     bool StartWorker();
 
-    // Owner's thread. Stops the worker, keeping the owner's work flowing meanwhile (the worker may
-    // be waiting inside a delivery or an error box), closes the port and drops unsent frames.
+    // Owner's thread, never from inside a call the worker makes to the owner. Stops the worker,
+    // keeping the owner's work flowing meanwhile (the worker may be waiting inside a delivery or
+    // an error box), closes the port and drops unsent frames.
     void Shutdown();
 
     // Owner's thread. Appends a copy of the frame to the write queue; the worker sends queued
-    // frames in order, each whole. When the queue is full, the oldest unsent frame gives way.
+    // frames in order, each whole. The queue holds the write-buffer size of the settings in
+    // bytes: when full, the oldest unsent frame gives way; a larger frame is refused.
     void QueueWrite(const std::uint8_t* bytes, std::size_t count);
 
     // The timeouts of the last Setup, kept as the port's settings.

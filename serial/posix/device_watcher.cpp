@@ -45,16 +45,12 @@ bool IsSerialHotPlug(udev_device* device) {
 }  // namespace
 
 DeviceWatcher::DeviceWatcher(const std::string& virtualPortDirectory)
-    : events_(epoll_create1(EPOLL_CLOEXEC)),
+    : virtualPortDirectory_(virtualPortDirectory),
+      events_(epoll_create1(EPOLL_CLOEXEC)),
+      directory_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
       udev_(udev_new(), udev_unref),
       monitor_(nullptr, udev_monitor_unref) {
-    if (EnsureVirtualPortDirectory(virtualPortDirectory)) {
-        directory_.Reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-        if (directory_.Valid() && inotify_add_watch(directory_.Get(), virtualPortDirectory.c_str(),
-                                                    kDirectoryEvents) < 0) {
-            directory_.Reset();
-        }
-    }
+    WatchDirectory();
     if (udev_) {
         monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), HotPlugSource()));
         if (monitor_ &&
@@ -94,6 +90,7 @@ bool DeviceWatcher::DrainHotPlug() {
 
 bool DeviceWatcher::DrainDirectory() {
     bool changed = false;
+    bool watchGone = false;
     if (!directory_.Valid()) {
         return changed;
     }
@@ -104,9 +101,28 @@ bool DeviceWatcher::DrainDirectory() {
             continue;
         }
         if (length <= 0) {
-            return changed;
+            break;
         }
-        // Every event asked for is a link appearing or going (or the whole directory going).
+        // Every event asked for is a link appearing or going, or the whole directory going.
         changed = true;
+        for (ssize_t at = 0; at < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if ((event->mask & IN_MOVE_SELF) != 0) {
+                inotify_rm_watch(directory_.Get(), event->wd);
+            }
+            watchGone = watchGone || (event->mask & (IN_MOVE_SELF | IN_IGNORED)) != 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    if (watchGone) {
+        WatchDirectory();
+    }
+    return changed;
+}
+
+// A directory that was removed or moved away is made afresh, so links placed later are heard.
+void DeviceWatcher::WatchDirectory() {
+    if (directory_.Valid() && EnsureVirtualPortDirectory(virtualPortDirectory_)) {
+        inotify_add_watch(directory_.Get(), virtualPortDirectory_.c_str(), kDirectoryEvents);
     }
 }

@@ -30,7 +30,9 @@ class DeviceWatcher {
   private:
     bool DrainHotPlug();
     bool DrainDirectory();
+    void WatchDirectory();
 
+    const std::string virtualPortDirectory_;
     UniqueFd events_;     // epoll set of the two sources below
     UniqueFd directory_;  // inotify on the virtual-port directory
     std::unique_ptr<udev, udev* (*)(udev*)> udev_;

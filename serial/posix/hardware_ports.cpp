@@ -1,46 +1,69 @@
-// Lists serial hardware with libudev's enumeration of the tty subsystem.
+// Lists serial hardware from the kernel's device tree in sysfs, the tree udev itself reads. Read
+// directly, as libudev's enumeration builds a device object for every virtual console and costs
+// tens of milliseconds, too slow to repeat on each probe.
 #include "serial/posix/hardware_ports.h"
 
-#include <libudev.h>
+#include <dirent.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <memory>
+#include <optional>
 
-bool IsSerialHardware(bool hasParentDevice, std::optional<std::string_view> uartType) {
-    return hasParentDevice && (!uartType || *uartType != "0");
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+std::optional<std::string> ReadAttribute(const std::string& path) {
+    std::ifstream file(path);
+    std::string value;
+    if (!file || !std::getline(file, value)) {
+        return std::nullopt;
+    }
+    return value;
 }
+
+// The node's name under /dev as the kernel announces it (DEVNAME=ttyUSB0), which udev follows.
+std::optional<std::string> DeviceName(const std::string& ueventPath) {
+    std::ifstream file(ueventPath);
+    for (std::string line; std::getline(file, line);) {
+        if (line.starts_with("DEVNAME=")) {
+            return line.substr(8);
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsPhantomUart(const std::optional<std::string>& uartType) {
+    return uartType && *uartType == "0";
+}
+
+}  // namespace
 
 bool IsHardwareDevicePath(std::string_view devicePath) {
     return !devicePath.starts_with("/devices/virtual/");
 }
 
-std::vector<HardwarePort> ListHardwarePorts() {
+std::vector<HardwarePort> ListHardwarePorts(const std::string& ttyClassDirectory) {
     std::vector<HardwarePort> ports;
-    std::unique_ptr<udev, decltype(&udev_unref)> context(udev_new(), udev_unref);
-    if (!context) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(ttyClassDirectory.c_str()));
+    if (!dir) {
         return ports;
     }
-    std::unique_ptr<udev_enumerate, decltype(&udev_enumerate_unref)> scan(
-        udev_enumerate_new(context.get()), udev_enumerate_unref);
-    if (!scan || udev_enumerate_add_match_subsystem(scan.get(), "tty") < 0 ||
-        udev_enumerate_scan_devices(scan.get()) < 0) {
-        return ports;
-    }
-    udev_list_entry* entry = nullptr;
-    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(scan.get())) {
-        std::unique_ptr<udev_device, decltype(&udev_device_unref)> device(
-            udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)),
-            udev_device_unref);
-        if (!device) {
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        const std::string node = ttyClassDirectory + "/" + name;
+        if (name.starts_with(".")) {
             continue;
         }
-        const char* node = udev_device_get_devnode(device.get());
-        const char* type = udev_device_get_sysattr_value(device.get(), "type");
-        const bool hasParent = udev_device_get_parent(device.get()) != nullptr;
-        if (node != nullptr &&
-            IsSerialHardware(hasParent,
-                             type ? std::optional<std::string_view>(type) : std::nullopt)) {
-            ports.push_back({udev_device_get_sysname(device.get()), node});
+        // Virtual ttys (consoles, ptmx) have no device behind them.
+        if (access((node + "/device").c_str(), F_OK) != 0 ||
+            IsPhantomUart(ReadAttribute(node + "/type"))) {
+            continue;
         }
+        ports.push_back({name, "/dev/" + DeviceName(node + "/uevent").value_or(name)});
     }
     return ports;
 }

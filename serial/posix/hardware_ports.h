@@ -1,8 +1,7 @@
-// The serial ports the kernel knows of (USB adapters, on-board and add-in UARTs), from udev.
+// The serial ports the kernel knows of (USB adapters, on-board and add-in UARTs).
 #ifndef DRIVERPANEL_SERIAL_POSIX_HARDWARE_PORTS_H
 #define DRIVERPANEL_SERIAL_POSIX_HARDWARE_PORTS_H
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,16 +11,15 @@ struct HardwarePort {
     std::string devicePath;  // /dev/ttyUSB0
 };
 
-// Whether a tty device is a serial port that can be there: it belongs to a real device (virtual
-// consoles and the like do not), and a UART port has a known UART type. The 8250 driver creates
-// ttyS0..ttyS31 whether or not a UART answers; those phantoms have type 0.
-bool IsSerialHardware(bool hasParentDevice, std::optional<std::string_view> uartType);
-
-// The same judgement from a device path alone, for a device that has already left (no attributes
-// to read): everything under /devices/virtual/ is not hardware.
+// Whether a tty's device path (as a hot-plug event gives it) belongs to hardware: virtual ttys
+// (consoles, ptmx) live under /devices/virtual/. Works for a device that has already left.
 bool IsHardwareDevicePath(std::string_view devicePath);
 
-// Every tty in udev's device tree that IsSerialHardware accepts. Reads sysfs; works without udevd.
-std::vector<HardwarePort> ListHardwarePorts();
+constexpr const char* kSysTtyClass = "/sys/class/tty";
+
+// Every serial port in the kernel's device tree (the class directory of ttys in sysfs): a tty with
+// a device behind it, less the phantom UARTs. The 8250 driver creates ttyS0..ttyS31 whether or
+// not a UART answers; those have UART type 0. Works without udevd.
+std::vector<HardwarePort> ListHardwarePorts(const std::string& ttyClassDirectory = kSysTtyClass);
 
 #endif

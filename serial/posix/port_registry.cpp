@@ -66,7 +66,8 @@ std::vector<FoundPort> ListVirtualPorts(const std::string& directory) {
 
 }  // namespace
 
-PortRegistry::PortRegistry() : PortRegistry(ListHardwarePorts, VirtualPortDirectory()) {}
+PortRegistry::PortRegistry()
+    : PortRegistry([] { return ListHardwarePorts(); }, VirtualPortDirectory()) {}
 
 PortRegistry::PortRegistry(HardwareLister listHardware, std::string virtualPortDirectory)
     : listHardware_(std::move(listHardware)),

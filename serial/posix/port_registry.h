@@ -25,8 +25,8 @@ class PortRegistry {
 
     // Whether port n is present, and its list text (ttyUSB0, or a virtual port's link name).
     // Looks at the device node only and never opens it: opening a tty raises DTR and RTS, which
-    // resets many devices. Each call looks afresh (a udev scan and one directory listing, well
-    // under a millisecond each), so the answer is never stale.
+    // resets many devices. Each call looks afresh (a walk over /sys/class/tty and one listing of
+    // the virtual-port directory, a millisecond or two), so the answer is never stale.
     std::optional<std::string> Probe(int portNumber);
 
     // The path to open for port n while it is present.

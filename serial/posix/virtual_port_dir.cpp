@@ -37,5 +37,6 @@ bool EnsureVirtualPortDirectory(const std::string& directory) {
 bool IsTrustedPortDirectory(const std::string& directory) {
     struct stat info {};
     return lstat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+           (info.st_uid == geteuid() || info.st_uid == 0) &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }

@@ -12,9 +12,10 @@ std::string VirtualPortDirectory();
 // Creates the directory (mode 0700) when it is missing; true when it exists afterwards.
 bool EnsureVirtualPortDirectory(const std::string& directory);
 
-// Only a directory of this user's own, which nobody else may write into, is read: a link placed
-// by another user (say in a directory under /tmp made before ours) would point the panel at a
-// device of their choosing.
+// Only a directory that belongs to this user or to root, and that nobody else may write into, is
+// read: a link placed by another user (say in a directory under /tmp made before ours) would
+// point the panel at a device of their choosing. Root's own directories, such as
+// /dev/serial/by-id, are as trusted as the devices themselves.
 bool IsTrustedPortDirectory(const std::string& directory);
 
 #endif

@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -79,18 +78,6 @@ TEST(Options, AreRefusedWhenOutOfRangeOrMalformed) {
     };
     for (const auto& words : refused) {
         EXPECT_TRUE(std::holds_alternative<std::string>(Parse(words))) << words[0];
-    }
-}
-
-TEST(Options, HelpNamesEveryOption) {
-    const std::string usage = UsageText("driverpanel-sim");
-    for (const char* name : {"--device", "--link", "--log", "--log-sent", "--variant",
-                             "--silent-set", "--bad-checksum", "--drop", "--delay", "--byte-gap",
-                             "--noise", "--hangup-after", "--seed"}) {
-        const std::size_t at = usage.find(std::string("\n  ") + name);
-        ASSERT_NE(at, std::string::npos) << name;
-        const char after = usage[at + 3 + std::strlen(name)];
-        EXPECT_TRUE(after == ' ' || after == '\n') << name;
     }
 }
 

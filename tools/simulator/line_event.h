@@ -17,7 +17,8 @@ struct LineEvent {
     std::vector<std::uint8_t> bytes;
     // What became of it. Received: "valid", "unknown" (framed, but not a request this module
     // answers), "bad-checksum", "bad-length", "noise". Sent: "ok", or the faults put on it
-    // ("dropped", "bad-checksum", "delayed", "split", "cut"), or "noise".
+    // ("dropped", "bad-checksum", "delayed", "split", "cut"), or "noise". A sent frame is logged
+    // when the module makes it, so a delayed or split one leaves the line later than its time.
     std::string verdict;
 };
 

@@ -20,6 +20,7 @@
 
 namespace simulator {
 
+// Not thread-safe: one thread at a time feeds it and takes its output.
 class ModuleSimulator {
   public:
     using EventSink = std::function<void(const LineEvent&)>;
@@ -42,7 +43,6 @@ class ModuleSimulator {
 
     std::uint16_t SetpointA() const { return setpointA_; }
     std::uint16_t SetpointB() const { return setpointB_; }
-    const DiodeModel& Model() const { return model_; }
 
   private:
     struct Scheduled {

@@ -20,6 +20,7 @@
 
 namespace simulator {
 
+// Start, Stop and HangUp belong to the owner's thread; the event readers work from any thread.
 class PtyModule {
   public:
     using EventPredicate = std::function<bool(const std::vector<LineEvent>&)>;

@@ -41,6 +41,14 @@ TEST(DeviceWatcherTest, CreatesTheDirectoryAndHearsLinksComeAndGo) {
     ASSERT_TRUE(WaitReadable(watcher.FileDescriptor()));
     EXPECT_TRUE(watcher.DrainEvents());
     EXPECT_FALSE(watcher.DrainEvents());
+
+    // The directory removed: made again, and links in it are still heard.
+    ASSERT_EQ(rmdir(ports.c_str()), 0);
+    ASSERT_TRUE(WaitReadable(watcher.FileDescriptor()));
+    EXPECT_TRUE(watcher.DrainEvents());
+    ASSERT_EQ(symlink("/dev/null", link.c_str()), 0);
+    ASSERT_TRUE(WaitReadable(watcher.FileDescriptor()));
+    EXPECT_TRUE(watcher.DrainEvents());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -90,23 +91,36 @@ TEST_F(PortRegistryTest, IgnoresADirectoryOthersCanWriteInto) {
     EXPECT_EQ(registry_.Probe(1), "sim");
 }
 
-TEST(SerialHardwareTest, TellsRealPortsFromPhantomsAndVirtualTtys) {
-    struct Case {
-        const char* name;
-        bool hasParent;
-        std::optional<std::string_view> uartType;
-        bool expected;
+// A small sysfs tty class: each tty a directory, "device" present for those with hardware behind
+// them, "type" for UART ports, "uevent" naming the node.
+TEST(HardwarePortsTest, ListsRealPortsOnlyWithTheirNodes) {
+    TempDir sys;
+    auto tty = [&](const std::string& name, bool device, const char* type, const char* devName) {
+        const std::string dir = sys.Join(name);
+        mkdir(dir.c_str(), 0755);
+        if (device) {
+            mkdir((dir + "/device").c_str(), 0755);
+        }
+        if (type != nullptr) {
+            std::ofstream(dir + "/type") << type << "\n";
+        }
+        std::ofstream(dir + "/uevent") << "MAJOR=4\nMINOR=64\nDEVNAME=" << devName << "\n";
     };
-    const Case cases[] = {
-        {"USB adapter (no UART type)", true, std::nullopt, true},
-        {"16550A UART", true, "4", true},
-        {"8250 phantom", true, "0", false},
-        {"virtual console", false, std::nullopt, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsSerialHardware(c.hasParent, c.uartType), c.expected);
+    tty("ttyS0", true, "4", "ttyS0");
+    tty("ttyS1", true, "0", "ttyS1");  // phantom: the 8250 driver found no UART there
+    tty("ttyUSB0", true, nullptr, "ttyUSB0");
+    tty("ttyACM0", true, nullptr, "acm/modem0");
+    tty("tty3", false, nullptr, "tty3");  // virtual console
+    tty("ptmx", false, nullptr, "ptmx");
+
+    std::vector<std::string> found;
+    for (const HardwarePort& port : ListHardwarePorts(sys.Path())) {
+        found.push_back(port.name + " " + port.devicePath);
     }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"ttyACM0 /dev/acm/modem0", "ttyS0 /dev/ttyS0",
+                                               "ttyUSB0 /dev/ttyUSB0"}));
+
     EXPECT_TRUE(IsHardwareDevicePath("/devices/pci0000:00/0000:00:14.0/usb1/1-1/ttyUSB0"));
     EXPECT_FALSE(IsHardwareDevicePath("/devices/virtual/tty/tty3"));
 }

@@ -1,0 +1,15 @@
+// The application object: prepares the common controls and runs the panel modally; the program
+// ends when the panel closes.
+#ifndef DRIVERPANEL_PANEL_WIN32_DRIVER_PANEL_APP_H
+#define DRIVERPANEL_PANEL_WIN32_DRIVER_PANEL_APP_H
+
+#include <windows.h>
+
+class CDriverPanelApp {
+  public:
+    // Runs the panel as the program's main and only window; returns FALSE, so the application
+    // ends when the panel closes.
+    BOOL InitInstance();
+};
+
+#endif

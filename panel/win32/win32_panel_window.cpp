@@ -1,0 +1,74 @@
+// Win32 implementation of the panel's controls for the core.
+#include "panel/win32/win32_panel_window.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+Win32PanelWindow::Win32PanelWindow(const CModalDialog& dialog, const CControl& slider,
+                                   const CControl& portList)
+    : dialog_(dialog), slider_(slider), portList_(portList) {}
+
+void Win32PanelWindow::SetControlText(int controlId, const std::string& text) {
+    SetDlgItemTextA(dialog_.Handle(), controlId, text.c_str());
+}
+
+std::string Win32PanelWindow::ControlText(int controlId) {
+    HWND control = dialog_.Control(controlId);
+    std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    int length = GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+    return std::string(text.data(), static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+void Win32PanelWindow::EnableControl(int controlId, bool enabled) {
+    EnableWindow(dialog_.Control(controlId), enabled ? TRUE : FALSE);
+}
+
+void Win32PanelWindow::SetSliderRange(int minimum, int maximum) {
+    // Separate minimum and maximum messages: TBM_SETRANGE packs both into 16-bit halves, which
+    // would cut maxima above 32767 of the module's 16-bit range. Neither redraws.
+    slider_.Send(TBM_SETRANGEMIN, FALSE, minimum);
+    slider_.Send(TBM_SETRANGEMAX, FALSE, maximum);
+}
+
+void Win32PanelWindow::ClearSliderTicks() {
+    slider_.Send(TBM_CLEARTICS, TRUE, 0);
+}
+
+void Win32PanelWindow::SetSliderTick(int position) {
+    slider_.Send(TBM_SETTIC, 0, position);
+}
+
+void Win32PanelWindow::SetSliderPosition(int position) {
+    slider_.Send(TBM_SETPOS, TRUE, position);
+}
+
+int Win32PanelWindow::SliderPosition() {
+    return static_cast<int>(slider_.Send(TBM_GETPOS, 0, 0));
+}
+
+void Win32PanelWindow::ResetPortList() {
+    portList_.Send(CB_RESETCONTENT, 0, 0);
+}
+
+void Win32PanelWindow::InsertPortItem(int index, const std::string& text) {
+    // Text only: no image, no indent, no item data.
+    COMBOBOXEXITEMA item{};
+    item.mask = CBEIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(portList_.Handle(), CBEM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32PanelWindow::SelectPortItem(int index) {
+    portList_.Send(CB_SETCURSEL, index, 0);
+}
+
+int Win32PanelWindow::SelectedPortItem() {
+    LRESULT selected = portList_.Send(CB_GETCURSEL, 0, 0);
+    return selected == CB_ERR ? -1 : static_cast<int>(selected);
+}
+
+void Win32PanelWindow::ShowWarning(const std::string& text, const std::string& title) {
+    MessageBoxA(dialog_.Handle(), text.c_str(), title.c_str(), MB_OK);
+}

@@ -1,0 +1,38 @@
+// The panel's controls as the core sees them, on the Win32 dialog: texts, enabling, the trackbar,
+// the extended combo box and the "Warning!" box.
+#ifndef DRIVERPANEL_PANEL_WIN32_WIN32_PANEL_WINDOW_H
+#define DRIVERPANEL_PANEL_WIN32_WIN32_PANEL_WINDOW_H
+
+#include "panel/panel_window.h"
+#include "panel/win32/control.h"
+#include "panel/win32/modal_dialog.h"
+
+class Win32PanelWindow : public PanelWindow {
+  public:
+    // The dialog and its bound controls; their window handles are read at each call.
+    Win32PanelWindow(const CModalDialog& dialog, const CControl& slider, const CControl& portList);
+
+    void SetControlText(int controlId, const std::string& text) override;
+    std::string ControlText(int controlId) override;
+    void EnableControl(int controlId, bool enabled) override;
+
+    void SetSliderRange(int minimum, int maximum) override;
+    void ClearSliderTicks() override;
+    void SetSliderTick(int position) override;
+    void SetSliderPosition(int position) override;
+    int SliderPosition() override;
+
+    void ResetPortList() override;
+    void InsertPortItem(int index, const std::string& text) override;
+    void SelectPortItem(int index) override;
+    int SelectedPortItem() override;
+
+    void ShowWarning(const std::string& text, const std::string& title) override;
+
+  private:
+    const CModalDialog& dialog_;
+    const CControl& slider_;
+    const CControl& portList_;
+};
+
+#endif

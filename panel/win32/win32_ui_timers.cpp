@@ -1,0 +1,15 @@
+// Window timers without a callback, and Sleep.
+#include "panel/win32/win32_ui_timers.h"
+
+void Win32UiTimers::StartTimer(int timerId, int periodMs) {
+    SetTimer(dialog_.Handle(), static_cast<UINT_PTR>(timerId), static_cast<UINT>(periodMs),
+             nullptr);
+}
+
+void Win32UiTimers::StopTimer(int timerId) {
+    KillTimer(dialog_.Handle(), static_cast<UINT_PTR>(timerId));
+}
+
+void Win32UiTimers::Wait(int ms) {
+    Sleep(static_cast<DWORD>(ms));
+}

@@ -1,0 +1,21 @@
+// The panel's timers as window timers of the dialog (ticks arrive as WM_TIMER), and blocking
+// waits on the UI thread.
+#ifndef DRIVERPANEL_PANEL_WIN32_WIN32_UI_TIMERS_H
+#define DRIVERPANEL_PANEL_WIN32_WIN32_UI_TIMERS_H
+
+#include "panel/ui_timers.h"
+#include "panel/win32/modal_dialog.h"
+
+class Win32UiTimers : public UiTimers {
+  public:
+    explicit Win32UiTimers(const CModalDialog& dialog) : dialog_(dialog) {}
+
+    void StartTimer(int timerId, int periodMs) override;
+    void StopTimer(int timerId) override;
+    void Wait(int ms) override;
+
+  private:
+    const CModalDialog& dialog_;
+};
+
+#endif

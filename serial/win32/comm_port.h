@@ -1,0 +1,119 @@
+// The Windows port object: opens and configures one COM port, runs the worker thread that serves
+// it with overlapped I/O, queues the frames to write, and reports failed port functions.
+#ifndef DRIVERPANEL_SERIAL_WIN32_COMM_PORT_H
+#define DRIVERPANEL_SERIAL_WIN32_COMM_PORT_H
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "serial/win32/frame_queue.h"
+
+class CCommPort;
+
+// The worker thread and its two halves (port_worker.cpp). ReceivePending and SendPending return
+// false once the port has stopped answering (the device is gone); the worker then only waits for
+// the stop.
+unsigned __stdcall PortWorkerProc(void* port);
+bool ReceivePending(CCommPort& port);
+bool SendPending(CCommPort& port);
+
+class CCommPort {
+  public:
+    CCommPort();
+    // Stops a worker by repeated signalling, closes the port and the events, frees the queue.
+    virtual ~CCommPort();
+
+    CCommPort(const CCommPort&) = delete;
+    CCommPort& operator=(const CCommPort&) = delete;
+
+    // Opens "\\.\COMn" for overlapped I/O and configures it. The timeouts are in seconds. FALSE,
+    // silently, when the port cannot be opened; FALSE after one "Application Error" box, with the
+    // port closed again, when a configuration step fails.
+    BOOL Setup(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits, UINT stopBits,
+               DWORD eventMask, UINT writeBufferSize, DWORD readIntervalTimeout,
+               DWORD readTotalTimeoutMultiplier, DWORD readTotalTimeoutConstant,
+               DWORD writeTotalTimeoutMultiplier, DWORD writeTotalTimeoutConstant);
+
+    // Starts the worker for the port that Setup opened; FALSE when no port is open or no thread
+    // could be created.
+    BOOL StartWorker();
+
+    // Stops the worker, dispatching the owner window's messages meanwhile (the worker may be
+    // waiting for the owner to handle a byte), then closes the port. The events stay for the
+    // next Setup.
+    void Shutdown();
+
+    // Hands a frame to the worker, which writes the queued frames one by one, in order.
+    void QueueWrite(const BYTE* bytes, DWORD count);
+
+    // Shows the "Application Error" box for the thread's last error code.
+    void ReportError(const char* operation);
+
+  private:
+    friend unsigned __stdcall PortWorkerProc(void* port);
+    friend bool ReceivePending(CCommPort& port);
+    friend bool SendPending(CCommPort& port);
+
+    // Before the worker starts and after Setup: abort reads and writes, clear both queues.
+    static constexpr DWORD kPurgeAll =
+        PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+    // Before each write: discard what was received but not read. The transmit side is left
+    // alone: no write of ours is pending then, and clearing it could only cut short the tail of
+    // the previous frame still on its way out of the adapter.
+    static constexpr DWORD kPurgeReceived = PURGE_RXABORT | PURGE_RXCLEAR;
+
+    // Index of each event in events_: when several are signalled, the lowest index wins.
+    enum EventIndex : DWORD { kShutdownIndex = 0, kSerialEventIndex = 1, kWriteIndex = 2 };
+
+    // Worker thread: shows the box for a failed port function (errorCode is its last error) and
+    // tells whether the port still answers a status query; false means the device is gone.
+    bool ReportWorkerFailure(const char* operation, DWORD errorCode);
+
+    // Worker thread: a serial event arrived; serves every class registered with the driver.
+    bool HandleSerialEvent();
+
+    void StopWorkerWithoutDispatching();
+    void ReleaseWorkerThread();
+    void ClosePort();
+    // Applies the timeouts, event mask and line settings; names the failed step, or nullptr.
+    const char* Configure(UINT baud, char parity, UINT dataBits, UINT stopBits);
+
+    // UI thread only; the worker thread's handle, none when no worker was started.
+    HANDLE workerThread_ = nullptr;
+    // Serialises use of the port handle between Setup and the worker's reads and writes.
+    CRITICAL_SECTION lock_;
+    // Written by StartWorker (1) and by the worker as it leaves (0); polled by the stop loops.
+    std::atomic<LONG> workerAlive_{0};
+    // Manual-reset; signalled to make the worker leave. Created by the first Setup.
+    HANDLE shutdownEvent_ = nullptr;
+    // Opened and closed only while no worker runs (Setup also holds lock_). The worker holds lock_
+    // for each status query and read, and for each purge and write.
+    HANDLE portHandle_ = INVALID_HANDLE_VALUE;
+    // Manual-reset; signalled while frames wait in writeQueue_.
+    HANDLE writeEvent_ = nullptr;
+    // Shutdown, serial event (the event of serialWait_), write: the worker waits on all three.
+    // The handles are set by Setup while no worker runs.
+    HANDLE events_[3] = {};
+    // The overlapped serial-event wait. Worker only while it runs. The driver completes a pending
+    // wait when the port closes, even after the worker has gone, so the record and the event
+    // word it fills live here, not on the worker's stack.
+    OVERLAPPED serialWait_ = {};
+    DWORD serialEventWord_ = 0;
+    // The overlapped record of reads and writes, worker only. Separate from serialWait_: a wait
+    // that completes while a write is pending must not pass for the write's completion.
+    OVERLAPPED transfer_ = {};
+    // UI thread only (Setup).
+    COMMTIMEOUTS timeouts_ = {};
+    DCB lineSettings_ = {};
+    // Written by Setup while no worker runs; read by the worker.
+    HWND owner_ = nullptr;
+    UINT portNumber_ = 0;
+    DWORD eventMask_ = 0;
+    // Guarded by queueLock_, never by lock_: queuing a frame must not wait for a write or for an
+    // error box the worker shows while holding lock_.
+    CRITICAL_SECTION queueLock_;
+    FrameQueue writeQueue_;
+};
+
+#endif

@@ -1,0 +1,289 @@
+// The Windows port object on a real COM port of the Wine prefix, with the test playing the module
+// on the far end of a pty pair: probing, configuration, the write queue, received bytes, stopping.
+#include "serial/win32/comm_port.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "serial/line_settings.h"
+#include "serial/port_error.h"
+#include "serial/port_notifications.h"
+#include "serial/win32/com_device_name.h"
+#include "serial/win32/com_probe.h"
+#include "tests/windows/test_support/box_watcher.h"
+#include "tests/windows/test_support/far_end.h"
+#include "tests/windows/test_support/owner_window.h"
+#include "tests/windows/test_support/test_ports.h"
+
+namespace {
+
+// Generous bounds for waits on the pty pair and the worker; the tests end as soon as the awaited
+// thing happens.
+constexpr DWORD kArrivalTimeoutMs = 20000;
+
+std::vector<BYTE> Frame(BYTE sequence) {
+    std::vector<BYTE> frame{0xEF, 0xEF, 0x04, 0x0C, sequence, static_cast<BYTE>(~sequence), 0};
+    for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
+        frame.back() = static_cast<BYTE>(frame.back() + frame[i]);
+    }
+    return frame;
+}
+
+std::string SystemText(DWORD errorCode) {
+    char* text = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, errorCode, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = text != nullptr ? text : "";
+    LocalFree(text);
+    return result;
+}
+
+class LinkedPortTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto pair = LinkedPairFromEnvironment();
+        if (!pair) {
+            GTEST_SKIP() << "no linked COM pair (run through scripts/test-windows.sh)";
+        }
+        pair_ = *pair;
+    }
+
+    BOOL Open(UINT portNumber, UINT baud = 9600, char parity = 'N', UINT dataBits = 8,
+              UINT stopBits = 0) {
+        return port_.Setup(owner_.Handle(), portNumber, baud, parity, dataBits, stopBits, kEvRxChar,
+                           512, 1000, 1000, 1000, 1000, 1000);
+    }
+
+    // Starts the worker and waits until it serves the port: its start-up purge would discard
+    // bytes the module sent before it.
+    void StartServing(FarEnd& moduleEnd) {
+        ASSERT_TRUE(port_.StartWorker());
+        const std::vector<BYTE> hello = Frame(0xFF);
+        port_.QueueWrite(hello.data(), static_cast<DWORD>(hello.size()));
+        ASSERT_EQ(moduleEnd.Read(hello.size(), kArrivalTimeoutMs), hello);
+    }
+
+    LinkedPair pair_{};
+    OwnerWindow owner_;
+    BoxWatcher boxes_;
+    CCommPort port_;
+};
+
+TEST_F(LinkedPortTest, ProbeFindsOnlyPresentPorts) {
+    EXPECT_TRUE(ProbeComPort(pair_.port));
+    EXPECT_TRUE(ProbeComPort(pair_.farPort));
+    EXPECT_FALSE(ProbeComPort(kAbsentPort));
+    EXPECT_EQ(ComListText(pair_.port), "COM" + std::to_string(pair_.port));
+}
+
+TEST_F(LinkedPortTest, AbsentPortFailsSilently) {
+    EXPECT_FALSE(Open(kAbsentPort));
+    EXPECT_FALSE(port_.StartWorker());
+    port_.Shutdown();
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+struct LineCase {
+    const char* name;
+    UINT baud;
+    UINT stopSelector;
+    BYTE expectedStopBits;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LineSettingsTest : public LinkedPortTest, public ::testing::WithParamInterface<LineCase> {};
+
+// A pty keeps 8 data bits without parity whatever it is asked (Linux forces them), so the
+// settings read back are the speed, the stop bits and the RTS control.
+TEST_P(LineSettingsTest, ReadBackFromTheDriver) {
+    const LineCase& c = GetParam();
+    ASSERT_TRUE(Open(pair_.port, c.baud, 'N', 8, c.stopSelector));
+    // Windows refuses a second open of a COM port; Wine allows it and reports the same device.
+    const HANDLE second =
+        CreateFileA(ComDeviceName(pair_.port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    if (second == INVALID_HANDLE_VALUE) {
+        GTEST_SKIP() << "the port cannot be opened a second time to read its settings";
+    }
+    DCB settings = {};
+    settings.DCBlength = sizeof settings;
+    ASSERT_TRUE(GetCommState(second, &settings));
+    CloseHandle(second);
+    EXPECT_EQ(settings.BaudRate, c.baud);
+    EXPECT_EQ(settings.ByteSize, 8);
+    EXPECT_EQ(settings.Parity, NOPARITY);
+    EXPECT_EQ(settings.StopBits, c.expectedStopBits);
+    EXPECT_EQ(settings.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Setup, LineSettingsTest,
+                         ::testing::Values(LineCase{"Panel", 9600, 0, ONESTOPBIT},
+                                           LineCase{"TwoStopBits", 19200, 2, TWOSTOPBITS},
+                                           LineCase{"Slower", 4800, 0, ONESTOPBIT}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_F(LinkedPortTest, FailedConfigurationClosesThePortAfterOneBox) {
+    // Nine data bits: no serial driver takes them.
+    EXPECT_FALSE(Open(pair_.port, 9600, 'N', 9, 0));
+    ASSERT_EQ(boxes_.Texts().size(), 1u);
+    EXPECT_EQ(boxes_.Texts()[0].rfind("WARNING:  SetCommState() Failed", 0), 0u)
+        << boxes_.Texts()[0];
+    EXPECT_FALSE(port_.StartWorker());
+    EXPECT_TRUE(Open(pair_.port));
+}
+
+TEST_F(LinkedPortTest, ErrorBoxNamesOperationSystemTextAndPort) {
+    ASSERT_TRUE(Open(pair_.port));
+    SetLastError(ERROR_ACCESS_DENIED);
+    port_.ReportError(kOpSetCommTimeouts);
+    const std::vector<std::string> expected{
+        FormatPortError(kOpSetCommTimeouts, SystemText(ERROR_ACCESS_DENIED), pair_.port)};
+    EXPECT_EQ(boxes_.Texts(), expected);
+}
+
+TEST_F(LinkedPortTest, BackToBackFramesArriveWholeAndInOrder) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    moduleEnd.Discard();
+    ASSERT_TRUE(Open(pair_.port));
+    ASSERT_TRUE(port_.StartWorker());
+
+    std::vector<BYTE> expected;
+    for (BYTE sequence = 0; sequence < 40; ++sequence) {
+        const std::vector<BYTE> frame = Frame(sequence);
+        port_.QueueWrite(frame.data(), static_cast<DWORD>(frame.size()));
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    EXPECT_EQ(moduleEnd.Read(expected.size(), kArrivalTimeoutMs), expected);
+    port_.Shutdown();
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+TEST_F(LinkedPortTest, SetupStartsWithAnEmptyQueue) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    moduleEnd.Discard();
+    ASSERT_TRUE(Open(pair_.port));
+    ASSERT_TRUE(port_.StartWorker());
+    port_.Shutdown();
+
+    const std::vector<BYTE> stale = Frame(1);
+    port_.QueueWrite(stale.data(), static_cast<DWORD>(stale.size()));
+    ASSERT_TRUE(Open(pair_.port));
+    ASSERT_TRUE(port_.StartWorker());
+    const std::vector<BYTE> fresh = Frame(2);
+    port_.QueueWrite(fresh.data(), static_cast<DWORD>(fresh.size()));
+    EXPECT_EQ(moduleEnd.Read(fresh.size(), kArrivalTimeoutMs), fresh);
+}
+
+TEST_F(LinkedPortTest, StopsAWorkerThatHasJustStarted) {
+    // A stop that came before the new worker ran must still wait for it: a worker left running
+    // on a closed port would fail its first wait and raise a box.
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(Open(pair_.port));
+        ASSERT_TRUE(port_.StartWorker());
+        if (round % 2 == 0) {
+            port_.Shutdown();
+        } else {
+            ASSERT_TRUE(Open(pair_.port));  // Setup stops the running worker itself
+            ASSERT_TRUE(port_.StartWorker());
+            port_.Shutdown();
+        }
+    }
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+TEST_F(LinkedPortTest, ReceivedBytesReachTheOwnerInOrder) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+
+    std::vector<BYTE> sent(300);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<BYTE>(i * 7);
+    }
+    ASSERT_TRUE(moduleEnd.Write(sent));
+    EXPECT_TRUE(
+        PumpMessagesUntil([&] { return owner_.Bytes().size() >= sent.size(); }, kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes(), sent);
+    EXPECT_EQ(owner_.Ports(), std::vector<LPARAM>(owner_.Bytes().size(), pair_.port));
+    port_.Shutdown();
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+TEST_F(LinkedPortTest, EverySerialEventNotifiesEachRegisteredClass) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(port_.Setup(owner_.Handle(), pair_.port, 9600, 'N', 8, 0,
+                            kEvRxChar | kEvRxFlag | kEvErr, 512, 1000, 1000, 1000, 1000, 1000));
+    StartServing(moduleEnd);
+    // A received byte is a serial event: the event character and error classes are notified
+    // with it, whether or not either happened. (Wine cannot wait on the modem-line classes.)
+    ASSERT_TRUE(moduleEnd.Write({0x42}));
+    const auto seen = [&](UINT message) {
+        for (UINT notification : owner_.Notifications()) {
+            if (notification == message) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] { return !owner_.Bytes().empty() && seen(WM_PORT_RXFLAG) && seen(WM_PORT_ERR); },
+        kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes(), std::vector<BYTE>{0x42});
+    EXPECT_FALSE(seen(WM_PORT_BREAK) || seen(WM_PORT_CTS) || seen(WM_PORT_RING));
+    EXPECT_TRUE(boxes_.Texts().empty());
+    EXPECT_EQ(owner_.NotificationPorts(),
+              std::vector<LPARAM>(owner_.NotificationPorts().size(), pair_.port));
+    port_.Shutdown();
+}
+
+TEST_F(LinkedPortTest, ShutdownFromInsideTheByteHandlerStopsAfterThatByte) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    bool stopped = false;
+    owner_.onByte = [&](BYTE) {
+        if (!stopped) {
+            port_.Shutdown();
+            stopped = true;
+        }
+    };
+    ASSERT_TRUE(moduleEnd.Write(std::vector<BYTE>(50, 0x5A)));
+    ASSERT_TRUE(PumpMessagesUntil([&] { return stopped; }, kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes().size(), 1u);
+}
+
+TEST_F(LinkedPortTest, ShutdownWhileTheWorkerWaitsForTheOwner) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    const std::vector<BYTE> sent(50, 0xA5);
+    ASSERT_TRUE(moduleEnd.Write(sent));
+
+    // Without dispatching, until the worker's first byte is waiting on this thread.
+    const ULONGLONG deadline = GetTickCount64() + kArrivalTimeoutMs;
+    while ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0 &&
+           GetTickCount64() < deadline) {
+        Sleep(5);
+    }
+    port_.Shutdown();
+    EXPECT_GE(owner_.Bytes().size(), 1u);
+    EXPECT_LE(owner_.Bytes().size(), sent.size());
+    EXPECT_EQ(owner_.Bytes(), std::vector<BYTE>(owner_.Bytes().size(), 0xA5));
+}
+
+}  // namespace

@@ -1,0 +1,290 @@
+// The Windows program end to end: the running panel, driven from this process, talks to the
+// module simulator through a COM port, and the simulator's frame log shows what reached the line.
+// The runner starts both and runs the suites in order: WithPort, then PortGone after it removed
+// the port, then Exit after it brought the port back.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <optional>
+#include <regex>
+#include <string>
+
+#include "panel/panel_texts.h"
+#include "protocol/frame.h"
+#include "resources/panel_template.h"
+#include "resources/resource.h"
+#include "tests/windows/e2e/frame_log.h"
+#include "tests/windows/e2e/panel_remote.h"
+#include "tests/windows/panel/template_controls.h"
+
+namespace {
+
+// Generous: Wine under a loaded machine can be slow, and nothing here measures time.
+constexpr DWORD kDeadlineMs = 30000;
+
+template <class Condition>
+bool WaitUntil(Condition condition, DWORD deadlineMs = kDeadlineMs) {
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > deadlineMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string Setting(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// What the runner set up: the simulator's log, the panel's name for its port, and the
+// simulator's configured setpoint and maximum (variant A).
+struct Setup {
+    std::string log = Setting("E2E_SIM_LOG");
+    std::string port = Setting("E2E_PORT");
+    int setpoint = std::atoi(Setting("E2E_SETPOINT").c_str());
+    int maximum = std::atoi(Setting("E2E_MAXIMUM").c_str());
+};
+
+const Setup& Given() {
+    static const Setup setup;
+    return setup;
+}
+
+std::vector<Frame> Frames() {
+    return ReadReceivedFrames(Given().log);
+}
+
+std::size_t FrameCount() {
+    return Frames().size();
+}
+
+// Waits until the log holds at least `count` frames of this request code after index `from`.
+bool WaitForFrames(std::size_t from, std::uint8_t code, std::size_t count) {
+    return WaitUntil([&] { return CountFrom(Frames(), from, code) >= count; });
+}
+
+std::vector<int> SetValuesFrom(std::size_t from) {
+    std::vector<int> values;
+    std::vector<Frame> frames = Frames();
+    for (std::size_t i = from; i < frames.size(); ++i) {
+        if (IsSetFrame(frames[i])) {
+            values.push_back(SetFrameValue(frames[i]));
+        }
+    }
+    return values;
+}
+
+// The module's setpoint: the last value the panel set, or the simulator's initial one.
+int ModuleSetpoint() {
+    std::vector<int> values = SetValuesFrom(0);
+    return values.empty() ? Given().setpoint : values.back();
+}
+
+std::optional<int> PortIndex(const PanelRemote& panel) {
+    std::vector<std::string> items = panel.PortListItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == Given().port) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+bool ShowsText(const PanelRemote& panel, int controlId, const std::string& text) {
+    return WaitUntil([&] { return panel.Text(controlId) == text; });
+}
+
+class PanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(Given().log.empty()) << "E2E_SIM_LOG names the simulator's frame log";
+        ASSERT_FALSE(Given().port.empty()) << "E2E_PORT names the port, e.g. COM5";
+        HWND found = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (found = PanelRemote::FindPanel()) != nullptr; }))
+            << "the panel did not appear";
+        // The dialog manager shows the panel once its controls exist and it has initialised.
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(found) != FALSE; }));
+        panel_.emplace(found);
+    }
+
+    const PanelRemote& Panel() const { return *panel_; }
+
+    void OpenPortAndWaitForConfiguration() {
+        std::optional<int> index = PortIndex(Panel());
+        ASSERT_TRUE(index) << Given().port << " is not in the port list";
+        Panel().SelectPortItem(*index);
+        std::size_t from = FrameCount();
+        Panel().Click(IDC_OPEN_PORT);
+        ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kClosePortText));
+        EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
+        ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_CONFIG, 1)) << "no configuration query";
+        ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(ModuleSetpoint())));
+    }
+
+  private:
+    std::optional<PanelRemote> panel_;
+};
+
+using WithPort = PanelTest;
+using PortGone = PanelTest;
+using Exit = PanelTest;
+
+TEST_F(WithPort, ControlsFollowTheTemplateInTabOrder) {
+    std::vector<HWND> controls = Panel().Controls();
+    ASSERT_EQ(controls.size(), std::size(kTemplateControls));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const TemplateControl& expected = kTemplateControls[i];
+        SCOPED_TRACE(expected.text);
+        EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(controls[i]))), expected.id);
+        char className[64] = {};
+        GetClassNameA(controls[i], className, sizeof(className));
+        EXPECT_EQ(lstrcmpiA(className, expected.className), 0) << className;
+        // The texts as the template gives them, the full-width brackets and the degree sign
+        // included; the port list shows its selection instead.
+        if (expected.id != IDC_PORT_LIST) {
+            EXPECT_EQ(Panel().Utf8Text(controls[i]), expected.text);
+        }
+    }
+    EXPECT_EQ(Panel().Utf8Text(Panel().Panel()), PANEL_CAPTION);
+}
+
+TEST_F(WithPort, StartsClosedWithThePortListed) {
+    EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kOpenPortText);
+    EXPECT_TRUE(Panel().IsEnabled(IDC_PORT_LIST));
+    EXPECT_TRUE(PortIndex(Panel())) << Given().port << " is not in the port list";
+    EXPECT_EQ(Panel().SelectedPortItem(), 0);
+    for (int field : {IDC_CURRENT, IDC_LD_TEMP, IDC_POWER}) {
+        EXPECT_EQ(Panel().Text(field), "") << "control " << field;
+    }
+    EXPECT_EQ(FrameCount(), 0u) << "nothing is sent before the port is opened";
+}
+
+TEST_F(WithPort, OpenAsksForTheConfigurationAndShowsIt) {
+    OpenPortAndWaitForConfiguration();
+    EXPECT_EQ(Panel().SliderMaximum(), Given().maximum);
+    EXPECT_EQ(Panel().SliderPosition(), Given().setpoint);
+    EXPECT_EQ(Panel().SliderTickCount(), 11) << "nine ticks between the two ends";
+}
+
+TEST_F(WithPort, PollsTemperatureThenPowerAndShowsBoth) {
+    std::size_t from = FrameCount();
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 3));
+    std::vector<Frame> frames = Frames();
+    EXPECT_EQ(CountFrom(frames, from, CMD_QUERY_CONFIG), 0u) << "configuration asked again";
+    for (std::size_t i = from; i + 1 < frames.size(); ++i) {
+        if (frames[i][kCodeIndex] == CMD_QUERY_TEMP) {
+            EXPECT_EQ(frames[i + 1][kCodeIndex], CMD_QUERY_POWER) << "frame " << i + 1;
+        }
+    }
+    std::regex oneDecimal(R"(-?\d+\.\d)");
+    EXPECT_TRUE(WaitUntil([&] { return std::regex_match(Panel().Text(IDC_LD_TEMP), oneDecimal); }))
+        << Panel().Text(IDC_LD_TEMP);
+    EXPECT_TRUE(WaitUntil([&] { return std::regex_match(Panel().Text(IDC_POWER), oneDecimal); }))
+        << Panel().Text(IDC_POWER);
+}
+
+TEST_F(WithPort, CurrentFieldTakesOnlyANumberAndEnterAppliesIt) {
+    Panel().ClearText(IDC_CURRENT);
+    // Rejected on the way: the second '.', a letter, a '-' after the start, a carriage return.
+    // The final digit shows that everything before it has been handled.
+    Panel().Type(IDC_CURRENT, L"-1.5.x-\r7");
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "-1.57"));
+
+    std::size_t from = FrameCount();
+    Panel().PressKey(IDC_CURRENT, VK_ESCAPE);  // never closes the panel
+    Panel().PressKey(IDC_CURRENT, VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return !SetValuesFrom(from).empty(); }));
+    EXPECT_EQ(SetValuesFrom(from).front(), 0) << "a negative value is sent as 0";
+    EXPECT_TRUE(ShowsText(Panel(), IDC_CURRENT, "0")) << "the module's answer is shown";
+    EXPECT_TRUE(IsWindow(Panel().Panel()));
+}
+
+TEST_F(WithPort, SetAppliesTheTypedValue) {
+    Panel().ClearText(IDC_CURRENT);
+    Panel().Type(IDC_CURRENT, L"30.9");
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "30.9"));
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_SET);
+    ASSERT_TRUE(WaitUntil([&] { return !SetValuesFrom(from).empty(); }));
+    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{30});
+    EXPECT_TRUE(ShowsText(Panel(), IDC_CURRENT, "30"));
+    EXPECT_EQ(Panel().SliderPosition(), 30);
+}
+
+TEST_F(WithPort, HeldStepButtonRepeatsFasterAndTheReleaseStepsOnceMore) {
+    constexpr std::size_t kTicksHeld = 12;
+    int start = std::stoi(Panel().Text(IDC_CURRENT));
+    std::size_t from = FrameCount();
+    Panel().PressLeftButton(IDC_STEP_UP);
+    ASSERT_TRUE(WaitUntil([&] { return SetValuesFrom(from).size() >= kTicksHeld; }));
+    Panel().ReleaseLeftButton(IDC_STEP_UP);
+    // The release's click is the last set frame; wait until the module's answer shows it.
+    ASSERT_TRUE(WaitUntil([&] {
+        std::vector<int> values = SetValuesFrom(from);
+        return values.size() > kTicksHeld &&
+               Panel().Text(IDC_CURRENT) == std::to_string(values.back());
+    }));
+
+    std::vector<int> values = SetValuesFrom(from);
+    int expected = start;
+    for (std::size_t tick = 1; tick < values.size(); ++tick) {
+        expected += static_cast<int>(tick) / 5 + 1;  // the step grows every fifth repeat
+        EXPECT_EQ(values[tick - 1], expected) << "repeat " << tick;
+    }
+    EXPECT_EQ(values.back(), values[values.size() - 2] + 1) << "the click steps by one";
+    ASSERT_TRUE(WaitForFrames(FrameCount(), CMD_QUERY_TEMP, 1)) << "polling resumes";
+}
+
+TEST_F(WithPort, ClickOnStepDownStepsByOne) {
+    int start = std::stoi(Panel().Text(IDC_CURRENT));
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_STEP_DOWN);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(start - 1)));
+    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{start - 1});
+}
+
+TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAndKeepsPolling) {
+    ASSERT_TRUE(Panel().SendDeviceChange());
+    // The panel answers once it has begun to close the port; frames logged from here on, but
+    // for one already on its way, went out on the re-opened port.
+    std::size_t from = FrameCount();
+    EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText);
+    EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 2)) << "polling stopped";
+    EXPECT_EQ(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 0u) << "the configuration is kept";
+}
+
+TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
+    EXPECT_TRUE(Panel().IsEnabled(IDC_PORT_LIST));
+    EXPECT_TRUE(PortIndex(Panel()));
+    // Closed: a few poll periods pass without a frame.
+    std::size_t closedAt = FrameCount();
+    Sleep(2000);
+    EXPECT_EQ(FrameCount(), closedAt) << "frames sent after the close";
+
+    OpenPortAndWaitForConfiguration();  // left open for the next suite
+}
+
+TEST_F(PortGone, DeviceChangeClosesAndDropsThePort) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs after WithPort";
+    ASSERT_TRUE(Panel().SendDeviceChange());
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
+    EXPECT_TRUE(Panel().IsEnabled(IDC_PORT_LIST));
+    EXPECT_FALSE(PortIndex(Panel())) << Given().port << " is still listed";
+}
+
+TEST_F(Exit, ClosingThePanelWithThePortOpenEndsTheProgram) {
+    ASSERT_TRUE(Panel().SendDeviceChange());  // the runner has brought the port back
+    ASSERT_TRUE(WaitUntil([&] { return PortIndex(Panel()).has_value(); }));
+    OpenPortAndWaitForConfiguration();
+    Panel().Close();
+    EXPECT_TRUE(WaitUntil([] { return PanelRemote::FindPanel() == nullptr; }));
+}
+
+}  // namespace
