@@ -3,8 +3,8 @@
 #ifndef DRIVERPANEL_BENCH_LEAN_PANEL_H
 #define DRIVERPANEL_BENCH_LEAN_PANEL_H
 
-#include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,9 +15,9 @@
 class LeanWindow : public PanelWindow {
   public:
     void SetControlText(int controlId, const std::string& text) override {
-        texts_[Slot(controlId)] = text;
+        texts_[controlId] = text;
     }
-    std::string ControlText(int controlId) override { return texts_[Slot(controlId)]; }
+    std::string ControlText(int controlId) override { return texts_[controlId]; }
     void EnableControl(int, bool) override {}
     void SetSliderRange(int, int maximum) override { maximum_ = maximum; }
     void ClearSliderTicks() override {}
@@ -33,8 +33,7 @@ class LeanWindow : public PanelWindow {
     void ShowWarning(const std::string&, const std::string&) override {}
 
   private:
-    static std::size_t Slot(int controlId) { return static_cast<std::size_t>(controlId) % 16; }
-    std::array<std::string, 16> texts_;
+    std::map<int, std::string> texts_;
     int maximum_ = 0;
     int position_ = 0;
 };

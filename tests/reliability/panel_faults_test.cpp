@@ -172,8 +172,6 @@ TEST(PanelFaults, PermissionDenied) {
     const bool root = geteuid() == 0;
     if (!root) {
         ASSERT_EQ(chmod(pty.NearPath().c_str(), 0), 0);
-    } else if (access("/proc/self/exe", X_OK) != 0) {
-        GTEST_SKIP() << "cannot re-run this test program as another user";
     }
     const std::string self = std::filesystem::read_symlink("/proc/self/exe");
     const std::string filter = "--gtest_filter=PanelFaultsUnprivileged.*";
@@ -196,6 +194,9 @@ TEST(PanelFaults, PermissionDenied) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77) {
         GTEST_SKIP() << "could not drop root to run the panel as nobody";
+    }
+    if (WEXITSTATUS(status) == 127) {
+        GTEST_SKIP() << "nobody may not run " << self << " (a directory on its way is private)";
     }
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged panel's checks failed (output above)";
 }
