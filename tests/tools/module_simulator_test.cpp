@@ -114,6 +114,7 @@ TEST(Setpoints, AreStoredClampedAndReportedByTheNextConfigReply) {
         const Bytes answer = module.OnBytes(Set(CMD_SET_A, 9999), kOneSecondIn);
         EXPECT_EQ(answer.empty(), silent);
         EXPECT_EQ(module.SetpointA(), 500);
+        EXPECT_EQ(module.SetpointB(), 200);
         const Bytes reply = module.OnBytes(Query(CMD_QUERY_CONFIG), kOneSecondIn);
         ASSERT_EQ(reply.size(), 19u);
         EXPECT_EQ(ReadU16(reply, 6), 500);

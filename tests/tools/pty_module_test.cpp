@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -210,29 +211,76 @@ TEST(PtyModule, StopsAndStartsAgain) {
     ::close(fd);
 }
 
-// The program as scripts start it: first line the path, a link, a log, SIGTERM to end.
-TEST(SimulatorProgram, ServesThroughItsLinkLogsAndCleansUpOnSigterm) {
-    char pattern[] = "/tmp/driverpanel-simtest-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::filesystem::path root = pattern;
-    const std::string logPath = (root / "sim.log").string();
-    const std::string portsDir = (root / "ports").string();
-
-    int out[2];
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+// Starts driverpanel-sim with `args`, its standard output on `out` (and its standard input on
+// it too when `inputToo`), and only `environment` for environment.
+pid_t SpawnSimulator(std::vector<std::string> args, int out, bool inputToo,
+                     std::vector<std::string> environment) {
+    args.insert(args.begin(), DRIVERPANEL_SIM_PATH);
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : environment) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> env = {"DRIVERPANEL_PORTS=" + portsDir};
-    std::vector<char*> envp = {env[0].data(), nullptr};
-    const char* argv[] = {DRIVERPANEL_SIM_PATH, "--link",     "sim0", "--log",
-                          logPath.c_str(),      "--log-sent", nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, DRIVERPANEL_SIM_PATH, &actions, nullptr,
-                          const_cast<char* const*>(argv), envp.data()),
-              0);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    if (inputToo) {
+        posix_spawn_file_actions_adddup2(&actions, out, STDIN_FILENO);
+    }
+    pid_t pid = -1;
+    if (posix_spawn(&pid, DRIVERPANEL_SIM_PATH, &actions, nullptr, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit code, or -1 when the program did not end by exiting.
+int ExitCode(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+// The log's lines without their times.
+std::vector<std::string> LogEntries(const std::string& path) {
+    std::ifstream log(path);
+    std::vector<std::string> entries;
+    for (std::string line; std::getline(log, line);) {
+        entries.push_back(line.substr(line.find(' ') + 1));
+    }
+    return entries;
+}
+
+class SimulatorProgram : public testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/driverpanel-simtest-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    std::filesystem::path root_;
+};
+
+// As scripts start it: first line the path, a link, a log, SIGTERM to end.
+TEST_F(SimulatorProgram, ServesThroughItsLinkLogsAndCleansUpOnSigterm) {
+    const std::string logPath = (root_ / "sim.log").string();
+    const std::filesystem::path link = root_ / "ports" / "sim0";
+    int out[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    const pid_t pid = SpawnSimulator({"--link", "sim0", "--log", logPath, "--log-sent"}, out[1],
+                                     false, {"DRIVERPANEL_PORTS=" + (root_ / "ports").string()});
     ::close(out[1]);
+    ASSERT_GT(pid, 0);
 
     Bytes firstLine;
     while (firstLine.empty() || firstLine.back() != '\n') {
@@ -240,32 +288,46 @@ TEST(SimulatorProgram, ServesThroughItsLinkLogsAndCleansUpOnSigterm) {
         ASSERT_EQ(got.size(), 1u) << "no path from the simulator";
         firstLine.push_back(got[0]);
     }
-    const std::string ptyPath(firstLine.begin(), firstLine.end() - 1);
-    EXPECT_EQ(std::filesystem::read_symlink(root / "ports" / "sim0"), ptyPath);
+    ::close(out[0]);
+    EXPECT_EQ(std::filesystem::read_symlink(link),
+              std::string(firstLine.begin(), firstLine.end() - 1));
 
-    const int fd = OpenRaw((root / "ports" / "sim0").string());
+    const int fd = OpenRaw(link.string());
     ASSERT_GE(fd, 0);
     WriteAll(fd, {0x55, 0xEF, 0xEF, 0x02, 0x0B, 0xEB});
     EXPECT_EQ(ReadBytes(fd, 9).size(), 9u);
     ::close(fd);
 
     ASSERT_EQ(kill(pid, SIGTERM), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(root / "ports" / "sim0")));
+    EXPECT_EQ(ExitCode(pid), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    const std::vector<std::string> entries = LogEntries(logPath);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0], "RX 55 noise");
+    EXPECT_EQ(entries[1], "RX EF EF 02 0B EB valid");
+    EXPECT_EQ(entries[2].substr(0, 12), "TX ED FA 06 ");
+}
 
-    std::ifstream log(logPath);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(log, line);) {
-        lines.push_back(line.substr(line.find(' ') + 1));  // without the time
-    }
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "RX 55 noise");
-    EXPECT_EQ(lines[1], "RX EF EF 02 0B EB valid");
-    EXPECT_EQ(lines[2].substr(0, 12), "TX ED FA 06 ");
-    ::close(out[0]);
-    std::filesystem::remove_all(root);
+// Under socat's EXEC the line is standard input and output; the hang-up closes them and ends
+// the program, which is what makes socat close the panel's pty.
+TEST_F(SimulatorProgram, OnStandardIoHangsUpByClosingItAndExiting) {
+    const std::string logPath = (root_ / "sim.log").string();
+    int line[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, line), 0);
+    const pid_t pid =
+        SpawnSimulator({"--stdio", "--hangup-after", "1", "--log", logPath}, line[1], true, {});
+    ::close(line[1]);
+    ASSERT_GT(pid, 0);
+
+    WriteAll(line[0], Frame(kQueryPowerFrame));
+    EXPECT_EQ(ReadBytes(line[0], 7).size(), 7u);
+    pollfd end{line[0], POLLIN, 0};
+    ASSERT_EQ(::poll(&end, 1, kPatienceMs), 1);
+    std::uint8_t byte;
+    EXPECT_EQ(::read(line[0], &byte, 1), 0);  // end of file: the program let go of the line
+    EXPECT_EQ(ExitCode(pid), 0);
+    EXPECT_EQ(LogEntries(logPath), (std::vector<std::string>{"RX EF EF 02 22 02 valid", "HANGUP"}));
+    ::close(line[0]);
 }
 
 }  // namespace

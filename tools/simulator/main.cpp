@@ -1,5 +1,5 @@
-// driverpanel-sim: plays the laser-diode driver module on a pty or a tty until SIGINT or SIGTERM,
-// or until its own scheduled hang-up.
+// driverpanel-sim: plays the laser-diode driver module on a pty, a tty or standard I/O until
+// SIGINT or SIGTERM, or until its own scheduled hang-up.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -43,8 +43,11 @@ int Run(const SimOptions& options) {
         std::cerr << "driverpanel-sim: signalfd: " << std::strerror(errno) << "\n";
         return 1;
     }
-    ModulePort port = options.devicePath.empty() ? ModulePort::OpenPty()
-                                                 : ModulePort::OpenDevice(options.devicePath);
+    // A reader of the line that goes away must end the loop through write's EPIPE, not kill it.
+    signal(SIGPIPE, SIG_IGN);
+    ModulePort port = options.stdio                ? ModulePort::OpenStdio()
+                      : options.devicePath.empty() ? ModulePort::OpenPty()
+                                                   : ModulePort::OpenDevice(options.devicePath);
     std::optional<PortLink> link;
     if (!options.linkName.empty()) {
         link.emplace(VirtualPortDirectory(), options.linkName, port.PeerPath());
@@ -59,7 +62,9 @@ int Run(const SimOptions& options) {
         }
     });
 
-    std::cout << port.PeerPath() << std::endl;  // first line, flushed: scripts wait for it
+    if (!options.stdio) {
+        std::cout << port.PeerPath() << std::endl;  // first line, flushed: scripts wait for it
+    }
     if (link) {
         std::cerr << "driverpanel-sim: linked as " << link->Path().string() << "\n";
     }
@@ -70,7 +75,7 @@ int Run(const SimOptions& options) {
         case ServeResult::End::HungUp:
             return 0;
         case ServeResult::End::PeerGone:
-            std::cerr << "driverpanel-sim: the other end of " << port.PeerPath() << " went away\n";
+            std::cerr << "driverpanel-sim: the other end of the line went away\n";
             return 0;
         case ServeResult::End::Failed:
             break;

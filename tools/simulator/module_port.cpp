@@ -53,7 +53,7 @@ ModulePort ModulePort::OpenPty() {
     if (master < 0) {
         ThrowErrno("posix_openpt");
     }
-    ModulePort port(master, -1, "");
+    ModulePort port(master, master, -1, "");
     if (grantpt(master) != 0 || unlockpt(master) != 0) {
         ThrowErrno("unlockpt");
     }
@@ -75,23 +75,41 @@ ModulePort ModulePort::OpenDevice(const std::string& path) {
     if (fd < 0) {
         ThrowErrno("open " + path);
     }
-    ModulePort port(fd, -1, path);
+    ModulePort port(fd, fd, -1, path);
     MakeRaw(fd, path);
     return port;
 }
 
-ModulePort::ModulePort(int fd, int heldSlaveFd, std::string peerPath)
-    : fd_(fd), heldSlaveFd_(heldSlaveFd), peerPath_(std::move(peerPath)) {}
+ModulePort ModulePort::OpenStdio() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO}) {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+            ThrowErrno("standard input and output");
+        }
+    }
+    if (isatty(STDIN_FILENO)) {
+        MakeRaw(STDIN_FILENO, "standard input");
+    }
+    return ModulePort(STDIN_FILENO, STDOUT_FILENO, -1, "");
+}
+
+ModulePort::ModulePort(int readFd, int writeFd, int heldSlaveFd, std::string peerPath)
+    : readFd_(readFd),
+      writeFd_(writeFd),
+      heldSlaveFd_(heldSlaveFd),
+      peerPath_(std::move(peerPath)) {}
 
 ModulePort::ModulePort(ModulePort&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : readFd_(std::exchange(other.readFd_, -1)),
+      writeFd_(std::exchange(other.writeFd_, -1)),
       heldSlaveFd_(std::exchange(other.heldSlaveFd_, -1)),
       peerPath_(std::move(other.peerPath_)) {}
 
 ModulePort& ModulePort::operator=(ModulePort&& other) noexcept {
     if (this != &other) {
         Close();
-        fd_ = std::exchange(other.fd_, -1);
+        readFd_ = std::exchange(other.readFd_, -1);
+        writeFd_ = std::exchange(other.writeFd_, -1);
         heldSlaveFd_ = std::exchange(other.heldSlaveFd_, -1);
         peerPath_ = std::move(other.peerPath_);
     }
@@ -104,8 +122,8 @@ ModulePort::~ModulePort() {
 
 void ModulePort::WaitUntilTaken(std::chrono::milliseconds limit) {
     if (heldSlaveFd_ < 0) {
-        if (fd_ >= 0) {
-            tcdrain(fd_);
+        if (writeFd_ >= 0 && isatty(writeFd_)) {
+            tcdrain(writeFd_);
         }
         return;
     }
@@ -125,7 +143,11 @@ void ModulePort::WaitUntilTaken(std::chrono::milliseconds limit) {
 
 void ModulePort::Close() {
     CloseFd(heldSlaveFd_);
-    CloseFd(fd_);
+    if (writeFd_ == readFd_) {
+        writeFd_ = -1;
+    }
+    CloseFd(writeFd_);
+    CloseFd(readFd_);
 }
 
 }  // namespace simulator

@@ -43,7 +43,6 @@ class ModuleSimulator {
 
     std::uint16_t SetpointA() const { return setpointA_; }
     std::uint16_t SetpointB() const { return setpointB_; }
-    const DiodeModel& Model() const { return model_; }
 
   private:
     struct Scheduled {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace simulator {
@@ -33,6 +34,23 @@ ServeResult Failure(const char* what) {
     return {ServeResult::End::Failed, std::string(what) + ": " + std::strerror(errno)};
 }
 
+// Writes what the line takes now; the rest stays in `unsent`. Nothing when all is well.
+std::optional<ServeResult> WriteOut(int fd, std::vector<std::uint8_t>& unsent) {
+    while (!unsent.empty()) {
+        const ssize_t written = ::write(fd, unsent.data(), unsent.size());
+        if (written > 0) {
+            unsent.erase(unsent.begin(), unsent.begin() + written);
+        } else if (written < 0 && errno == EAGAIN) {
+            break;
+        } else if (written < 0 && (errno == EIO || errno == EPIPE)) {
+            return ServeResult{ServeResult::End::PeerGone, {}};
+        } else if (!(written < 0 && errno == EINTR)) {
+            return Failure("write");
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ServeResult ServeModule(ModulePort& port, ModuleSimulator& simulator, int stopFd) {
@@ -41,19 +59,8 @@ ServeResult ServeModule(ModulePort& port, ModuleSimulator& simulator, int stopFd
         SimTime now = SimClock::now();
         const std::vector<std::uint8_t> due = simulator.TakeDue(now);
         unsent.insert(unsent.end(), due.begin(), due.end());
-        while (!unsent.empty()) {
-            const ssize_t written = ::write(port.Fd(), unsent.data(), unsent.size());
-            if (written > 0) {
-                unsent.erase(unsent.begin(), unsent.begin() + written);
-            } else if (written < 0 && errno == EINTR) {
-                continue;
-            } else if (written < 0 && errno == EAGAIN) {
-                break;
-            } else if (written < 0 && errno == EIO) {
-                return {ServeResult::End::PeerGone, {}};
-            } else {
-                return Failure("write");
-            }
+        if (auto end = WriteOut(port.WriteFd(), unsent)) {
+            return *end;
         }
         if (simulator.HungUp() && unsent.empty()) {
             port.WaitUntilTaken(kHangUpGrace);
@@ -61,11 +68,11 @@ ServeResult ServeModule(ModulePort& port, ModuleSimulator& simulator, int stopFd
             return {ServeResult::End::HungUp, {}};
         }
 
-        pollfd fds[2] = {
-            {stopFd, POLLIN, 0},
-            {port.Fd(), static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0}};
-        const int ready = ::poll(fds, 2, TimeoutUntil(simulator.NextDue(), now));
-        if (ready < 0) {
+        // The write descriptor is watched only while replies wait for room on the line.
+        pollfd fds[3] = {
+            {stopFd, POLLIN, 0}, {port.ReadFd(), POLLIN, 0}, {port.WriteFd(), POLLOUT, 0}};
+        const nfds_t watched = unsent.empty() ? 2 : 3;
+        if (::poll(fds, watched, TimeoutUntil(simulator.NextDue(), now)) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -74,12 +81,12 @@ ServeResult ServeModule(ModulePort& port, ModuleSimulator& simulator, int stopFd
         if (fds[0].revents != 0) {
             return {ServeResult::End::Stopped, {}};
         }
-        if (fds[1].revents & POLLNVAL) {
+        if ((fds[1].revents | fds[2].revents) & POLLNVAL) {
             return {ServeResult::End::Failed, "poll: the line's descriptor is not open"};
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             std::uint8_t buffer[kReadChunk];
-            const ssize_t got = ::read(port.Fd(), buffer, sizeof buffer);
+            const ssize_t got = ::read(port.ReadFd(), buffer, sizeof buffer);
             if (got > 0) {
                 now = SimClock::now();
                 simulator.Receive(std::span(buffer, static_cast<std::size_t>(got)), now);

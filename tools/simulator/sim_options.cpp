@@ -2,6 +2,7 @@
 #include "tools/simulator/sim_options.h"
 
 #include <charconv>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <string_view>
@@ -75,7 +76,15 @@ struct Option {
     const char* argument;  // nullptr for a flag
     const char* help;
     std::function<bool(SimOptions&, std::string_view)> apply;
+    // The value a module has when the option is not given, for the help text.
+    std::function<std::string(const ModuleConfig&)> shownDefault = {};
 };
+
+std::string Shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 const std::vector<Option>& Options() {
     static const std::vector<Option> options = {
@@ -84,6 +93,10 @@ const std::vector<Option>& Options() {
              o.devicePath = v;
              return !v.empty();
          }},
+        {"--stdio", nullptr,
+         "serve standard input and output, for running under socat (EXEC:...); a hang-up then"
+         " ends socat too, which the panel sees",
+         [](SimOptions& o, std::string_view) { return o.stdio = true; }},
         {"--link", "NAME",
          "place a link NAME to the line in the panel's virtual-port directory ($DRIVERPANEL_PORTS,"
          " else $XDG_RUNTIME_DIR/driverpanel-ports, else /tmp/driverpanel-ports-<uid>); removed"
@@ -99,45 +112,56 @@ const std::vector<Option>& Options() {
          }},
         {"--log-sent", nullptr, "also log the frames sent, with the faults put on them",
          [](SimOptions& o, std::string_view) { return o.logSent = true; }},
-        {"--variant", "N", "variant byte 0-255 (0 or 1 drives setpoint A, 2 or more B); default 1",
+        {"--variant", "N", "variant byte 0-255 (0 or 1 drives setpoint A, 2 or more B)",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber<std::uint8_t>(v, 0, 255, o.module.variant);
-         }},
-        {"--setpoint-a", "MA", "initial setpoint A in mA; default 100",
-         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointA); }},
-        {"--setpoint-b", "MA", "initial setpoint B in mA; default 100",
-         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointB); }},
-        {"--max-a", "MA", "maximum of setpoint A in mA; default 500",
-         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumA); }},
-        {"--max-b", "MA", "maximum of setpoint B in mA; default 500",
-         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumB); }},
+         },
+         [](const ModuleConfig& c) { return Shown(c.variant); }},
+        {"--setpoint-a", "MA", "initial setpoint A in mA",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointA); },
+         [](const ModuleConfig& c) { return Shown(c.setpointA); }},
+        {"--setpoint-b", "MA", "initial setpoint B in mA",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setpointB); },
+         [](const ModuleConfig& c) { return Shown(c.setpointB); }},
+        {"--max-a", "MA", "maximum of setpoint A in mA",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumA); },
+         [](const ModuleConfig& c) { return Shown(c.maximumA); }},
+        {"--max-b", "MA", "maximum of setpoint B in mA",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumB); },
+         [](const ModuleConfig& c) { return Shown(c.maximumB); }},
         {"--silent-set", nullptr, "obey set commands without answering them",
          [](SimOptions& o, std::string_view) { return o.module.silentSet = true; }},
-        {"--ambient", "C", "ambient temperature in degrees C; default 25",
+        {"--ambient", "C", "ambient temperature in degrees C",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, -100.0, 300.0, o.module.model.ambientC);
-         }},
-        {"--heating", "C_PER_MA", "steady temperature rise per mA of current; default 0.02",
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.ambientC); }},
+        {"--heating", "C_PER_MA", "steady temperature rise per mA of current",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, 0.0, 10.0, o.module.model.heatingCPerMa);
-         }},
-        {"--time-constant", "S", "thermal time constant in seconds; default 3",
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.heatingCPerMa); }},
+        {"--time-constant", "S", "thermal time constant in seconds",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, 0.0, 3600.0, o.module.model.timeConstantS);
-         }},
-        {"--threshold", "MA", "lasing threshold current in mA; default 30",
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.timeConstantS); }},
+        {"--threshold", "MA", "lasing threshold current in mA",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, 0.0, 65535.0, o.module.model.thresholdMa);
-         }},
-        {"--slope", "MW_PER_MA", "slope efficiency in mW per mA above threshold; default 0.8",
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.thresholdMa); }},
+        {"--slope", "MW_PER_MA", "slope efficiency in mW per mA above threshold",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, 0.0, 1000.0, o.module.model.slopeMwPerMa);
-         }},
-        {"--seed", "N", "seed of the fault generator; default 1",
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.slopeMwPerMa); }},
+        {"--seed", "N", "seed of the fault generator",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber<std::uint64_t>(v, 0, std::numeric_limits<std::uint64_t>::max(),
                                                o.module.seed);
-         }},
+         },
+         [](const ModuleConfig& c) { return Shown(c.seed); }},
         {"--bad-checksum", "SHARE", "share (0-1) of replies sent with a wrong checksum",
          [](SimOptions& o, std::string_view v) {
              return ParseShare(v, o.module.faults.badChecksumShare);
@@ -158,13 +182,14 @@ const std::vector<Option>& Options() {
          [](SimOptions& o, std::string_view v) {
              return ParseShare(v, o.module.faults.noiseShare);
          }},
-        {"--noise-bytes", "N", "longest noise burst, 1-64 bytes; default 3",
+        {"--noise-bytes", "N", "longest noise burst, 1-64 bytes",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber(v, 1u, 64u, o.module.faults.noiseMaxBytes);
-         }},
+         },
+         [](const ModuleConfig& c) { return Shown(c.faults.noiseMaxBytes); }},
         {"--hangup-after", "N",
-         "hang up after receiving N frames (and sending their replies): the line is closed and"
-         " the program ends",
+         "hang up after receiving N frames, good or bad, and sending their replies: the line is"
+         " closed and the program ends",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber(v, 1u, std::numeric_limits<unsigned>::max(),
                                 o.module.faults.hangUpAfterFrames);
@@ -204,6 +229,9 @@ std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* 
             return "bad value for " + std::string(word) + ": \"" + std::string(value) + "\"";
         }
     }
+    if (parsed.stdio && (!parsed.devicePath.empty() || !parsed.linkName.empty())) {
+        return "--stdio serves standard input and output: no --device or --link with it";
+    }
     if (parsed.module.faults.hangUpMidReply && parsed.module.faults.hangUpAfterFrames == 0) {
         return "--hangup-mid-reply needs --hangup-after";
     }
@@ -211,20 +239,24 @@ std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* 
 }
 
 std::string UsageText(const std::string& program) {
-    std::string text =
-        "Usage: " + program +
-        " [options]\n"
-        "Plays the laser-diode driver module on a new pseudo-terminal (or on a\n"
-        "given tty) until SIGINT or SIGTERM. The first line of output is the path\n"
-        "the panel opens. Log lines read: seconds since start, RX or TX, the bytes,\n"
-        "and what became of them (valid, unknown, bad-checksum, bad-length, noise;\n"
-        "ok, dropped, delayed, split, cut), or HANGUP.\n\nOptions:\n";
+    std::string text = "Usage: " + program +
+                       " [options]\n"
+                       "Plays the laser-diode driver module on a new pseudo-terminal, a given tty\n"
+                       "or standard input and output, until SIGINT or SIGTERM. The first line of\n"
+                       "output is the path the panel opens (none with --stdio). Log lines read:\n"
+                       "seconds since start, RX or TX, the bytes, and what became of them (valid,\n"
+                       "unknown, bad-checksum, bad-length, noise; ok, dropped, delayed, split,\n"
+                       "cut), or HANGUP.\n\nOptions:\n";
     for (const Option& option : Options()) {
         std::string head = std::string("  ") + option.name;
         if (option.argument != nullptr) {
             head += std::string(" ") + option.argument;
         }
-        text += head + "\n" + Wrapped(option.help, "      ", kHelpWidth);
+        std::string help = option.help;
+        if (option.shownDefault) {
+            help += "; default " + option.shownDefault(ModuleConfig{});
+        }
+        text += head + "\n" + Wrapped(help, "      ", kHelpWidth);
     }
     return text;
 }

@@ -12,6 +12,7 @@ namespace simulator {
 struct SimOptions {
     ModuleConfig module;
     std::string devicePath;  // empty: a new pty
+    bool stdio = false;      // the line is standard input and output
     std::string linkName;    // empty: no link in the virtual-port directory
     std::string logPath;     // empty: no log file
     bool logSent = false;
