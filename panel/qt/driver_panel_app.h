@@ -1,0 +1,25 @@
+// The application object: builds the panel, runs it modally, and ends the program when the
+// panel closes.
+#ifndef DRIVERPANEL_PANEL_QT_DRIVER_PANEL_APP_H
+#define DRIVERPANEL_PANEL_QT_DRIVER_PANEL_APP_H
+
+#include <QApplication>
+#include <memory>
+
+class PanelHost;
+
+class CDriverPanelApp : public QApplication {
+    Q_OBJECT
+
+  public:
+    CDriverPanelApp(int& argc, char** argv);
+    ~CDriverPanelApp() override;
+
+    // Runs the panel until it closes; the program's exit code.
+    int InitInstance();
+
+  private:
+    std::unique_ptr<PanelHost> host_;  // the program's port object and device state
+};
+
+#endif

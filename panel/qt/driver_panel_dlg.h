@@ -1,0 +1,66 @@
+// The panel: the modal dialog with the template's controls, which hands every event to the
+// panel's logic and carries out what the logic asks of its window.
+#ifndef DRIVERPANEL_PANEL_QT_DRIVER_PANEL_DLG_H
+#define DRIVERPANEL_PANEL_QT_DRIVER_PANEL_DLG_H
+
+#include <QDialog>
+#include <QSocketNotifier>
+#include <map>
+
+#include "panel/panel_logic.h"
+#include "panel/panel_window.h"
+#include "panel/qt/dialog_units.h"
+#include "panel/qt/panel_host.h"
+#include "panel/qt/pre_translation_filter.h"
+#include "panel/qt/qt_ui_timers.h"
+
+class CNumberEdit;
+class CTickSlider;
+class QComboBox;
+
+class CDriverPanelDlg : public QDialog, public PanelWindow {
+    Q_OBJECT
+
+  public:
+    // Builds the panel and runs its initialisation. Received bytes, hang-ups and hot-plug
+    // events reach it until it is destroyed.
+    explicit CDriverPanelDlg(PanelHost& host);
+    ~CDriverPanelDlg() override;
+
+    QWidget* Control(int controlId) const;
+    const QtUiTimers& Timers() const { return timers_; }
+
+    // PanelWindow
+    void SetControlText(int controlId, const std::string& text) override;
+    std::string ControlText(int controlId) override;
+    void EnableControl(int controlId, bool enabled) override;
+    void SetSliderRange(int minimum, int maximum) override;
+    void ClearSliderTicks() override;
+    void SetSliderTick(int position) override;
+    void SetSliderPosition(int position) override;
+    int SliderPosition() override;
+    void ResetPortList() override;
+    void InsertPortItem(int index, const std::string& text) override;
+    void SelectPortItem(int index) override;
+    int SelectedPortItem() override;
+    void ShowWarning(const std::string& text, const std::string& title) override;
+
+  private:
+    void CreateControls();
+    void OnInitDialog();
+    void OnCommand(int controlId);  // a button's click, through the message table
+    void OnHotPlug();
+
+    PanelHost& host_;
+    QtUiTimers timers_;
+    PanelLogic logic_;
+    PreTranslationFilter preTranslation_;
+    QSocketNotifier hotPlug_;
+    DialogBaseUnits baseUnits_;
+    std::map<int, QWidget*> controls_;  // by id; owned by the dialog as Qt children
+    CNumberEdit* current_ = nullptr;
+    CTickSlider* slider_ = nullptr;
+    QComboBox* portList_ = nullptr;
+};
+
+#endif

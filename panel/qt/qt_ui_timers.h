@@ -1,0 +1,28 @@
+// The panel's timers by id on Qt, and the blocking wait of the UI thread.
+#ifndef DRIVERPANEL_PANEL_QT_QT_UI_TIMERS_H
+#define DRIVERPANEL_PANEL_QT_QT_UI_TIMERS_H
+
+#include <QTimer>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "panel/ui_timers.h"
+
+class QtUiTimers : public UiTimers {
+  public:
+    // `onTick` runs on the UI thread with the id of the timer that fell due.
+    explicit QtUiTimers(std::function<void(int timerId)> onTick);
+
+    void StartTimer(int timerId, int periodMs) override;
+    void StopTimer(int timerId) override;
+    void Wait(int ms) override;
+
+    bool IsRunning(int timerId) const;
+
+  private:
+    std::function<void(int)> onTick_;
+    std::map<int, std::unique_ptr<QTimer>> timers_;  // UI thread only
+};
+
+#endif
