@@ -1,6 +1,7 @@
 // Forwards the core's port operations to CCommPort; lists a present port as "COMn".
 #include "panel/win32/win32_port_service.h"
 
+#include "serial/win32/com_device_name.h"
 #include "serial/win32/com_probe.h"
 
 bool Win32PortService::Setup(int portNumber, const LineSettings& settings) {
@@ -28,5 +29,5 @@ std::optional<std::string> Win32PortProbe::Probe(int portNumber) {
     if (!ProbeComPort(portNumber)) {
         return std::nullopt;
     }
-    return "COM" + std::to_string(portNumber);
+    return ComListText(portNumber);
 }

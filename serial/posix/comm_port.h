@@ -10,11 +10,11 @@
 #include <string>
 #include <thread>
 
+#include "serial/frame_queue.h"
 #include "serial/line_settings.h"
 #include "serial/port_owner.h"
 #include "serial/posix/port_registry.h"
 #include "serial/posix/unique_fd.h"
-#include "serial/posix/write_queue.h"
 
 // The five serial timeouts, in milliseconds.
 struct CommTimeouts {
@@ -89,7 +89,7 @@ class CCommPort {
     UniqueFd writeEvent_;  // readable: a frame was queued
 
     std::mutex queueLock_;
-    WriteQueue writeQueue_;  // guarded by queueLock_
+    FrameQueue writeQueue_;  // guarded by queueLock_
 
     std::mutex aliveLock_;
     std::condition_variable aliveChanged_;

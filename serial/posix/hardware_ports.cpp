@@ -3,18 +3,14 @@
 // tens of milliseconds, too slow to repeat on each probe.
 #include "serial/posix/hardware_ports.h"
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <memory>
 #include <optional>
 
-namespace {
+#include "serial/posix/directory_entries.h"
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
+namespace {
 
 std::optional<std::string> ReadAttribute(const std::string& path) {
     std::ifstream file(path);
@@ -48,16 +44,8 @@ bool IsHardwareDevicePath(std::string_view devicePath) {
 
 std::vector<HardwarePort> ListHardwarePorts(const std::string& ttyClassDirectory) {
     std::vector<HardwarePort> ports;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(ttyClassDirectory.c_str()));
-    if (!dir) {
-        return ports;
-    }
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string name = entry->d_name;
+    for (const std::string& name : ListEntryNames(ttyClassDirectory)) {
         const std::string node = ttyClassDirectory + "/" + name;
-        if (name.starts_with(".")) {
-            continue;
-        }
         // Virtual ttys (consoles, ptmx) have no device behind them.
         if (access((node + "/device").c_str(), F_OK) != 0 ||
             IsPhantomUart(ReadAttribute(node + "/type"))) {

@@ -2,14 +2,14 @@
 // name order, each port keeping its first number.
 #include "serial/posix/port_registry.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 #include <tuple>
+#include <utility>
 
+#include "serial/posix/directory_entries.h"
 #include "serial/posix/virtual_port_dir.h"
 
 namespace {
@@ -32,10 +32,6 @@ bool NameLess(const std::string& a, const std::string& b) {
     return split(a) < split(b);
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
 struct FoundPort {
     std::string identity;
     std::string name;
@@ -47,16 +43,10 @@ std::vector<FoundPort> ListVirtualPorts(const std::string& directory) {
     if (!IsTrustedPortDirectory(directory)) {
         return ports;
     }
-    std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
-    if (!dir) {
-        return ports;
-    }
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string name = entry->d_name;
+    for (const std::string& name : ListEntryNames(directory)) {
         const std::string path = directory + "/" + name;
         struct stat link {};
-        if (name.starts_with(".") || lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) ||
-            !IsCharDevice(path)) {
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || !IsCharDevice(path)) {
             continue;
         }
         ports.push_back({path, name, path});

@@ -110,7 +110,7 @@ CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
 // purged: after the drain the output queue is empty anyway, and on a pty flushing output would
 // also discard frames the far end has not read yet.
 CCommPort::LinkState CCommPort::SendPending() {
-    std::optional<WriteQueue::Frame> frame;
+    std::optional<FrameQueue::Frame> frame;
     {
         std::lock_guard<std::mutex> lock(queueLock_);
         frame = writeQueue_.Pop();

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "serial/win32/frame_queue.h"
+#include "serial/frame_queue.h"
 
 class CCommPort;
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -125,28 +124,6 @@ TEST_F(PortLinkTest, ReplacesOnlyADanglingLink) {
     EXPECT_THROW(PortLink(root_, "file", "/dev/zero"), std::filesystem::filesystem_error);
     EXPECT_THROW(PortLink(root_, "../escape", "/dev/zero"), std::invalid_argument);
     EXPECT_EQ(std::filesystem::read_symlink(root_ / "live"), "/dev/null");
-}
-
-TEST(VirtualPorts, DirectoryComesFromTheEnvironment) {
-    const char* savedPorts = getenv("DRIVERPANEL_PORTS");
-    const char* savedRuntime = getenv("XDG_RUNTIME_DIR");
-    const std::string keepPorts = savedPorts ? savedPorts : "";
-    const std::string keepRuntime = savedRuntime ? savedRuntime : "";
-
-    setenv("DRIVERPANEL_PORTS", "/srv/ports", 1);
-    setenv("XDG_RUNTIME_DIR", "/run/user/5", 1);
-    EXPECT_EQ(VirtualPortDirectory(), "/srv/ports");
-    unsetenv("DRIVERPANEL_PORTS");
-    EXPECT_EQ(VirtualPortDirectory(), "/run/user/5/driverpanel-ports");
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(VirtualPortDirectory(), "/tmp/driverpanel-ports-" + std::to_string(getuid()));
-
-    if (savedPorts != nullptr) {
-        setenv("DRIVERPANEL_PORTS", keepPorts.c_str(), 1);
-    }
-    if (savedRuntime != nullptr) {
-        setenv("XDG_RUNTIME_DIR", keepRuntime.c_str(), 1);
-    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <optional>
 #include <variant>
 
+#include "serial/posix/virtual_port_dir.h"
 #include "tools/simulator/log_file.h"
 #include "tools/simulator/module_port.h"
 #include "tools/simulator/module_simulator.h"

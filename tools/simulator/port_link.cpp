@@ -1,9 +1,7 @@
 // Placing and removing the simulator's link among the panel's virtual ports.
 #include "tools/simulator/port_link.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
+#include <cstddef>
 #include <stdexcept>
 #include <system_error>
 
@@ -13,22 +11,7 @@ namespace {
 
 constexpr std::size_t kMaxLinkNameBytes = 64;
 
-std::filesystem::path EnvironmentPath(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr ? std::filesystem::path(value) : std::filesystem::path();
-}
-
 }  // namespace
-
-std::filesystem::path VirtualPortDirectory() {
-    if (auto configured = EnvironmentPath("DRIVERPANEL_PORTS"); !configured.empty()) {
-        return configured;
-    }
-    if (auto runtime = EnvironmentPath("XDG_RUNTIME_DIR"); !runtime.empty()) {
-        return runtime / "driverpanel-ports";
-    }
-    return "/tmp/driverpanel-ports-" + std::to_string(::getuid());
-}
 
 bool IsValidLinkName(const std::string& name) {
     if (name.empty() || name.size() > kMaxLinkNameBytes || name == "." || name == "..") {

@@ -1,5 +1,5 @@
-// The panel's directory of virtual ports, and a link in it that names the simulator's pty for as
-// long as the link object lives.
+// A link among the panel's virtual ports that names the simulator's pty for as long as the link
+// object lives.
 #ifndef DRIVERPANEL_TOOLS_SIMULATOR_PORT_LINK_H
 #define DRIVERPANEL_TOOLS_SIMULATOR_PORT_LINK_H
 
@@ -7,10 +7,6 @@
 #include <string>
 
 namespace simulator {
-
-// $DRIVERPANEL_PORTS if set, else $XDG_RUNTIME_DIR/driverpanel-ports, else
-// /tmp/driverpanel-ports-<uid>.
-std::filesystem::path VirtualPortDirectory();
 
 // Whether `name` can be a link's own name: not empty, no '/', not "." or "..", no control
 // characters, at most 64 bytes (the panel shows it in its port list).

@@ -1,9 +1,10 @@
-// The write queue: order kept, frames whole, the oldest giving way when full, refusals.
-#include "serial/win32/frame_queue.h"
+// The frame queue: order kept, frames whole, the oldest giving way when full, refusals.
+#include "serial/frame_queue.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -47,6 +48,7 @@ TEST_P(FrameQueueCases, KeepsWholeFramesInOrder) {
 const Frame kQuery{0xEF, 0xEF, 0x02, 0x0B, 0xEB};
 const Frame kPower{0xEF, 0xEF, 0x02, 0x22, 0x02};
 const Frame kSet{0xEF, 0xEF, 0x04, 0x0C, 0x01, 0x2C, 0x2C};
+const Frame kLong(13, 0x09);
 
 INSTANTIATE_TEST_SUITE_P(
     WriteQueue, FrameQueueCases,
@@ -58,7 +60,16 @@ INSTANTIATE_TEST_SUITE_P(
         QueueCase{
             "SeveralGiveWayForALongFrame", 10, {kQuery, kPower, kSet}, {true, true, true}, {kSet}},
         QueueCase{"TooLongIsRefusedWhole", 6, {kQuery, kSet}, {true, false}, {kQuery}},
-        QueueCase{"EmptyIsRefused", 512, {Frame{}}, {false}, {}},
+        QueueCase{"TooLongLeavesTheRestQueued",
+                  12,
+                  {kQuery, kLong, kPower},
+                  {true, false, true},
+                  {kQuery, kPower}},
+        QueueCase{"EmptyIsRefused",
+                  512,
+                  {kQuery, Frame{}, kPower},
+                  {true, false, true},
+                  {kQuery, kPower}},
         QueueCase{"NothingBeforeSetup", 0, {kQuery}, {false}, {}}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
@@ -71,6 +82,16 @@ TEST(FrameQueue, ResetEmptiesAndChangesTheBound) {
     EXPECT_FALSE(queue.Push(kSet.data(), kSet.size()));
     EXPECT_TRUE(queue.Push(kQuery.data(), kQuery.size()));
     EXPECT_EQ(Drain(queue), std::vector<Frame>{kQuery});
+}
+
+TEST(FrameQueue, ResetFreesTheRoomOfWhatWasQueued) {
+    FrameQueue queue;
+    queue.Reset(10);
+    queue.Push(kQuery.data(), kQuery.size());
+    queue.Reset(10);
+    queue.Push(kQuery.data(), kQuery.size());
+    queue.Push(kPower.data(), kPower.size());
+    EXPECT_EQ(Drain(queue), (std::vector<Frame>{kQuery, kPower}));
 }
 
 TEST(FrameQueue, NullBytesAreRefused) {

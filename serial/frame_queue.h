@@ -1,7 +1,8 @@
-// The frames waiting for the port worker: first in, first out, bounded by the write-buffer size.
+// The frames waiting for the port worker: first in, first out, each frame kept whole. Bounded in
+// bytes by the write-buffer size, so a line that cannot keep up never grows it without limit.
 // Not synchronised itself; the port object guards it.
-#ifndef DRIVERPANEL_SERIAL_WIN32_FRAME_QUEUE_H
-#define DRIVERPANEL_SERIAL_WIN32_FRAME_QUEUE_H
+#ifndef DRIVERPANEL_SERIAL_FRAME_QUEUE_H
+#define DRIVERPANEL_SERIAL_FRAME_QUEUE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -16,9 +17,10 @@ class FrameQueue {
     // Empties the queue and bounds it to capacityBytes bytes of frames.
     void Reset(std::size_t capacityBytes);
 
-    // Appends a whole frame. When the frames would exceed the capacity, the oldest unsent ones
-    // give way: the newest state of the panel matters more than a stale request. A frame that
-    // could never fit, or an empty one, is refused whole rather than sent cut short.
+    // Appends a copy of the whole frame. When the frames would exceed the capacity, the oldest
+    // unsent ones give way: the newest state of the panel matters more than a stale request. An
+    // empty or missing frame, or one that could never fit, is refused (false) whole: sending part
+    // of a frame would put a frame on the line nobody meant.
     bool Push(const std::uint8_t* bytes, std::size_t count);
 
     // The oldest frame, removed from the queue; none when the queue is empty.

@@ -1,5 +1,5 @@
 // The bounded first-in-first-out queue of frames to write.
-#include "serial/win32/frame_queue.h"
+#include "serial/frame_queue.h"
 
 #include <utility>
 
