@@ -10,26 +10,32 @@
 # prefix and X server, a socat pty pair with the panel's end linked as COM5 and driverpanel-sim
 # --log on the other. It starts DriverPanel.exe, lets the end-to-end driver pick COM5 and click
 # OpenPort (its open-port case, which leaves the port open), lets the panel poll for SECONDS, and
-# reports. Everything is in build/windows/bench-wine; the prefix is kept there between runs.
+# reports; last, it times Wine's floor for the receive path (bench/send_message_floor.cpp, a
+# cross-thread SendMessage round trip). Everything is in build/windows/bench-wine; the prefix is
+# kept there between runs.
 #
 # CPU and memory come from /proc for every Wine process of the private prefix, sampled at the
-# start and end of IDLE_SECONDS with the port closed, then of the polling: the panel's own Wine process, wineserver (which serves every Wine call
-# and polls the pty on the panel's behalf), and Wine's other service processes. These are Wine's
-# costs on Linux, not the program's on Windows.
+# start and end of IDLE_SECONDS with the port closed, then of the polling: the panel's own Wine
+# process, wineserver (which serves every Wine call, the port's event wait among them), and
+# Wine's other service processes. These are Wine's costs on Linux, not the program's on Windows:
+# on a pty, Wine ends the port worker's pending event wait every few milliseconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 seconds=${1:-60}
 idle_seconds=${2:-10}
+floor_samples=5000
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j 2 --target DriverPanel driverpanel_e2e_driver >/dev/null
+cmake --preset windows -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
+cmake --build --preset windows -j 2 --target DriverPanel driverpanel_e2e_driver \
+    send_message_floor >/dev/null
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j 2 --target driverpanel-sim poll_timing >/dev/null
 
 build=$root/build/windows
 panel_exe=$build/panel/win32/DriverPanel.exe
 driver_exe=$build/tests/windows/e2e/driverpanel_e2e_driver.exe
+floor_exe=$build/bench/send_message_floor.exe
 sim=$root/build/linux/tools/simulator/driverpanel-sim
 poll_timing=$root/build/linux/bench/poll_timing
 
@@ -77,7 +83,7 @@ export DISPLAY=:$display_number
 
 echo "Preparing the Wine prefix..."
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p >>"$run/wineserver.log" 2>&1  # on a pty hang-up it dumps its objects
 wineboot -i >"$run/wineboot.log" 2>&1
 
 socat pty,raw,echo=0,link="$run/panel-end" pty,raw,echo=0,link="$run/module-end" \
@@ -96,11 +102,11 @@ pids+=("$panel_pid")
 # The Wine processes of this prefix: their environment names it (wineserver's included); the
 # simulator, socat and the X server inherit it too and are left out.
 prefix_pids() {
-    local dir pid
+    local dir pid environment
     for dir in /proc/[0-9]*; do
         pid=${dir#/proc/}
-        { tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" ||
-            continue
+        environment=$({ tr '\0' '\n' <"$dir/environ"; } 2>/dev/null) || continue
+        grep -qxF "WINEPREFIX=$WINEPREFIX" <<<"$environment" || continue
         case $(cat "$dir/comm" 2>/dev/null) in
         Xvfb | socat | driverpanel-sim) ;;
         *) echo "$pid" ;;
@@ -124,14 +130,20 @@ ticks() {  # ticks PID: user + system clock ticks so far, all threads
     { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; } 2>/dev/null || echo 0
 }
 
+wakeups() {  # wakeups PID: context switches so far, all threads: how often it slept and woke
+    { cat /proc/"$1"/task/*/status || true; } 2>/dev/null |  # threads come and go
+        awk '/^(non)?voluntary_ctxt_switches:/ { n += $2 } END { print n + 0 }'
+}
+
 hz=$(getconf CLK_TCK)
 
 measure() {  # measure SECONDS WHAT: CPU share over SECONDS and peak memory of each Wine process
-    local -A start_ticks
-    local pid used peak name start_ns end_ns load_before load_after wall
+    local -A start_ticks start_wakeups
+    local pid used woke peak name start_ns end_ns load_before load_after wall
     local others_ticks=0 others_peak=0 others_names=()
     for pid in $(prefix_pids); do
         start_ticks[$pid]=$(ticks "$pid")
+        start_wakeups[$pid]=$(wakeups "$pid")
     done
     start_ns=$(date +%s%N)
     load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -145,15 +157,17 @@ measure() {  # measure SECONDS WHAT: CPU share over SECONDS and peak memory of e
     for pid in $(prefix_pids); do
         [[ -n ${start_ticks[$pid]:-} ]] || continue
         used=$(($(ticks "$pid") - start_ticks[$pid]))
+        woke=$(($(wakeups "$pid") - start_wakeups[$pid]))
         peak=$({ awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status"; } 2>/dev/null || echo 0)
         name=$(role "$pid")
+        [[ -n $name ]] || continue  # ended during the measurement
         case $name in
         panel | wineserver)
             report+=("$(awk -v name="$name" -v t="$used" -v hz="$hz" -v w="$wall" \
-                -v kb="${peak:-0}" 'BEGIN {
-                printf "  %-28s CPU %.2f s, %.2f %% of one core; peak resident %.1f MB",
-                    name (name == "panel" ? " (DriverPanel.exe)" : " (Wine)"), t / hz,
-                    100 * t / hz / w, kb / 1024 }')")
+                -v kb="${peak:-0}" -v n="$woke" 'BEGIN {
+                printf "  %-28s CPU %.2f s, %.2f %% of one core; peak resident %.1f MB;" \
+                    " %.0f wake-ups a second\n", name (name == "panel" ? " (DriverPanel.exe)" : \
+                    " (Wine)"), t / hz, 100 * t / hz / w, kb / 1024, n / w }')")
             ;;
         *)
             others_ticks=$((others_ticks + used))
@@ -196,3 +210,6 @@ echo "program's cost on Windows (Wine wakes the port's event wait every few ms o
 printf '%s\n' "${report[@]}"
 echo
 "$poll_timing" "$log"
+echo
+echo "Wine's floor for the receive path, load average $(cut -d' ' -f1-3 /proc/loadavg):"
+wine "$floor_exe" "$floor_samples"
