@@ -49,50 +49,10 @@ setpoint=100
 maximum=500
 
 export WINEPREFIX=$work/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a bench prefix
-
-pids=()
-cleanup() {
-    set +e
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wineserver -k 2>/dev/null
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
-}
-trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.2
-    done
-}
-
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 800x600x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 30 display_number <&"$display_fd"
-exec {display_fd}>&-
-export DISPLAY=:$display_number
-
-echo "Preparing the Wine prefix..."
-mkdir -p "$WINEPREFIX"
-wineserver -p >>"$run/wineserver.log" 2>&1  # on a pty hang-up it dumps its objects
-wineboot -i >"$run/wineboot.log" 2>&1
-
-socat pty,raw,echo=0,link="$run/panel-end" pty,raw,echo=0,link="$run/module-end" \
-    2>"$run/socat.log" &
-pids+=($!)
-wait_for 10 test -e "$run/module-end" -a -e "$run/panel-end"
-"$sim" --device "$run/module-end" --log "$log" --variant 1 --setpoint-a "$setpoint" \
-    --max-a "$maximum" >"$run/sim.out" 2>&1 &
-pids+=($!)
+source "$root/tests/windows/e2e/wine_bed.sh"
+start_display "$run"
+prepare_prefix "$run"
+start_module_line "$run" "$sim" "$log" "$setpoint" "$maximum"
 ln -sfn "$run/panel-end" "$WINEPREFIX/dosdevices/com$port_number"
 
 wine "$panel_exe" >"$run/panel.out" 2>&1 &

@@ -34,57 +34,16 @@ mkdir -p "$artifacts"
 log=$work/sim.log
 
 export WINEPREFIX=$work/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a test prefix
-
-pids=()
-cleanup() {
-    set +e
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wineserver -k 2>/dev/null
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
-}
-trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.2
-    done
-}
-
-# A private X server: no window manager, so the panel shows without its caption.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-read -r -t 30 display_number <&"$display_fd"
-exec {display_fd}>&-
-export DISPLAY=:$display_number
-
-echo "Preparing the Wine prefix..."
-# One server for the whole run, so the port links set below are not rewritten by a restart.
-mkdir -p "$WINEPREFIX"
-wineserver -p
-wineboot -i >"$work/wineboot.log" 2>&1
+source "$root/tests/windows/e2e/wine_bed.sh"
+start_display "$work"
+prepare_prefix "$work"
 # Fonts: the dialog asks for Cambria; Caladea has its metrics. (Wine's default fonts still lack
 # the full-width brackets and the degree sign; the driver checks those texts as text.)
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Cambria /d Caladea /f \
     >>"$work/wineboot.log" 2>&1
 
 # The serial line: the panel's end becomes COM5, the simulator plays the module on the other.
-socat pty,raw,echo=0,link="$work/panel-end" pty,raw,echo=0,link="$work/module-end" \
-    2>"$work/socat.log" &
-pids+=($!)
-wait_for 10 test -e "$work/module-end" -a -e "$work/panel-end"
-"$sim" --device "$work/module-end" --log "$log" --variant 1 --setpoint-a "$setpoint" \
-    --max-a "$maximum" >"$work/sim.out" 2>&1 &
-pids+=($!)
+start_module_line "$work" "$sim" "$log" "$setpoint" "$maximum"
 com_link=$WINEPREFIX/dosdevices/com$port_number
 ln -sfn "$work/panel-end" "$com_link"
 

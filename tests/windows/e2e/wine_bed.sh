@@ -1,0 +1,62 @@
+# Sourced by the end-to-end test and the Wine bench: a private X server, a private Wine prefix,
+# and a serial line whose one end becomes a COM port of the prefix while the module simulator
+# plays the other. The caller sets WINEPREFIX first; everything it starts is stopped on exit.
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a private prefix
+
+pids=()
+cleanup() {
+    set +e
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    wineserver -k 2>/dev/null
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null
+    done
+}
+trap cleanup EXIT
+
+wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.2
+    done
+}
+
+# start_display LOG_DIR: a private X server with no window manager (the panel shows without its
+# caption); exports DISPLAY.
+start_display() {
+    local display_fd display_number
+    exec {display_fd}<> <(:)
+    Xvfb -displayfd "$display_fd" -screen 0 800x600x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+    pids+=($!)
+    read -r -t 30 display_number <&"$display_fd"
+    exec {display_fd}>&-
+    export DISPLAY=:$display_number
+}
+
+# prepare_prefix LOG_DIR: one Wine server for the whole run, so the port links set later are not
+# rewritten by a restart. On a pty hang-up the server dumps its objects: that goes to a log.
+prepare_prefix() {
+    echo "Preparing the Wine prefix..."
+    mkdir -p "$WINEPREFIX"
+    wineserver -p >>"$1/wineserver.log" 2>&1
+    wineboot -i >"$1/wineboot.log" 2>&1
+}
+
+# start_module_line LOG_DIR SIMULATOR FRAME_LOG SETPOINT MAXIMUM: a socat pty pair whose end
+# LOG_DIR/panel-end is for the panel, with the simulator (variant A) on the other end.
+start_module_line() {
+    local dir=$1 sim=$2 frame_log=$3 setpoint=$4 maximum=$5
+    socat pty,raw,echo=0,link="$dir/panel-end" pty,raw,echo=0,link="$dir/module-end" \
+        2>"$dir/socat.log" &
+    pids+=($!)
+    wait_for 10 test -e "$dir/module-end" -a -e "$dir/panel-end"
+    "$sim" --device "$dir/module-end" --log "$frame_log" --variant 1 --setpoint-a "$setpoint" \
+        --max-a "$maximum" >"$dir/sim.out" 2>&1 &
+    pids+=($!)
+}
