@@ -25,6 +25,7 @@
 #include "panel/number_text.h"
 #include "tests/protocol/reply_frames.h"
 #include "tests/reliability/live_panel.h"
+#include "tests/serial/posix/pty_number_hold.h"
 #include "tests/serial/posix/pty_pair.h"
 #include "tools/simulator/pty_module.h"
 
@@ -44,12 +45,16 @@ TEST(PanelFaults, HangUpMidReplyClosesThePanelQuietlyAndRebuildsTheList) {
     const auto moduleStart = std::chrono::steady_clock::now();  // the line log's time zero
     simulator::PtyModule module(config);
     module.Start();
+    const PtyNumberHold numberHold(module.Path());
+    ASSERT_TRUE(numberHold.Held());
     LivePanel live(module.Path());
     ASSERT_TRUE(live.Linked());
     live.Open();
     ASSERT_TRUE(live.ShowsOpen());
 
-    ASSERT_TRUE(RunUntil([&] { return live.ShowsClosed() && !live.Listed(); }));
+    ASSERT_TRUE(RunUntil([&] { return live.ShowsClosed() && !live.Listed(); }))
+        << "button \"" << live.OpenButtonText() << "\", sim0 listed: " << live.Listed()
+        << ", boxes: " << live.Boxes().Seen().size();
     const auto rebuilt = std::chrono::steady_clock::now();
     const auto events = module.Events();
     const auto hangUp = std::find_if(events.begin(), events.end(), [](const auto& e) {

@@ -12,6 +12,7 @@
 #include "protocol/frame.h"
 #include "protocol/reply_assembler.h"
 #include "serial/posix/comm_port.h"
+#include "tests/serial/posix/pty_number_hold.h"
 #include "tests/serial/posix/temp_dir.h"
 #include "tests/serial/posix/test_owner.h"
 #include "tools/simulator/pty_module.h"
@@ -210,6 +211,8 @@ TEST(SimulatorLinkTest, ModuleHangingUpMidReplyIsOneHangUpAndThePortIsGone) {
     config.faults.hangUpMidReply = true;
     SimulatorLink link(config);
     ASSERT_TRUE(link.linked);
+    const PtyNumberHold numberHold(link.module.Path());
+    ASSERT_TRUE(numberHold.Held());
     CCommPort port(link.registry);
     ASSERT_TRUE(port.Setup(link.owner, kPort, kPanelSettings));
     ASSERT_TRUE(port.StartWorker());
