@@ -171,6 +171,48 @@ TEST(DeviceChange, FailedReopenKeepsTimersUntilTheNextChangeShowsThePanelClosed)
     EXPECT_TRUE(panel.state.portOpen);
 }
 
+// On Windows, closing the port keeps dispatching the panel's messages, so a second device change
+// can be handled inside the first one's Shutdown. Both run to the end, and the panel ends as one
+// device change would have left it.
+TEST(DeviceChange, SecondChangeDuringShutdownEndsAsOneWould) {
+    struct Case {
+        const char* name;
+        bool stillPresent;
+    };
+    for (const Case& c : {Case{"port still present", true}, Case{"port gone", false}}) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        if (!c.stillPresent) {
+            panel.probe.present.clear();
+        }
+        bool nested = false;
+        panel.port.duringShutdown = [&] {
+            if (!nested) {
+                nested = true;
+                panel.logic.OnDeviceChange();
+            }
+        };
+        panel.logic.OnDeviceChange();
+
+        EXPECT_EQ(panel.port.shutdowns, 2) << c.name;
+        EXPECT_EQ(panel.state.portOpen, c.stillPresent) << c.name;
+        EXPECT_EQ(panel.state.configured, c.stillPresent) << c.name;
+        if (c.stillPresent) {
+            // The inner change re-opened the port; the outer one closed and opened it again.
+            EXPECT_EQ(panel.port.setups, (std::vector<int>{3, 3, 3})) << c.name;
+            EXPECT_EQ(panel.port.workersStarted, 3) << c.name;
+            EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL}) << c.name;
+            EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort") << c.name;
+        } else {
+            EXPECT_EQ(panel.port.setups, std::vector<int>{3}) << c.name;
+            EXPECT_TRUE(panel.timers.RunningTimers().empty()) << c.name;
+            EXPECT_TRUE(panel.window.portItems.empty()) << c.name;
+            EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort") << c.name;
+            EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]) << c.name;
+        }
+    }
+}
+
 // A reply cut off by closing the port must not be completed by the first bytes of the next
 // connection: the assembler starts afresh with every open.
 TEST(OpenClose, NoFrameSpansTwoConnections) {
