@@ -24,11 +24,11 @@
 
 #include "bench/latency_stats.h"
 #include "bench/lean_panel.h"
+#include "bench/reply_stream.h"
 #include "panel/connection_settings.h"
 #include "panel/qt/panel_port_owner.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/port_registry.h"
-#include "tests/protocol/reply_frames.h"
 
 namespace {
 
@@ -76,18 +76,6 @@ class BenchLine {
     int master_ = -1;
     std::string directory_;
 };
-
-// A module's polled traffic, long enough to be fed many times over.
-std::vector<std::uint8_t> ReplyStream() {
-    std::vector<std::uint8_t> stream;
-    for (std::uint8_t i = 0; i < 200; ++i) {
-        for (const Bytes& reply :
-             {MakeReply(0x0B, {0x09, i, 0x0A, 0x28}), MakeReply(0x22, {0x01, i})}) {
-            stream.insert(stream.end(), reply.begin(), reply.end());
-        }
-    }
-    return stream;
-}
 
 // What the UI thread records for each byte it took.
 struct Taken {

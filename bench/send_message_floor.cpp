@@ -1,41 +1,12 @@
-// Wine's floor for the Windows receive path: a worker thread's SendMessage into a window of the
-// UI thread, answered by its message loop, timed one round trip at a time. The port worker hands
-// each byte to the panel this way, so no byte can reach the panel faster.
+// Wine's floor for the Windows receive path on its own: the cross-thread SendMessage round trip
+// of bench/send_message_round_trip.h, without a port.
 // Usage: send_message_floor [SAMPLES]   (default 5000; run under Wine by scripts/bench-wine.sh)
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
-#include <vector>
 
-#include "bench/latency_stats.h"
-
-namespace {
-
-constexpr UINT kPing = WM_APP + 1;
-
-LRESULT CALLBACK AnswerPing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kPing) {
-        return static_cast<LRESULT>(wParam) + 1;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND CreateReceiver() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = AnswerPing;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "SendMessageFloor";
-    if (RegisterClassA(&windowClass) == 0) {
-        return nullptr;
-    }
-    return CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           windowClass.hInstance, nullptr);
-}
-
-}  // namespace
+#include "bench/send_message_round_trip.h"
 
 int main(int argc, char** argv) {
     const int samples = argc > 1 ? std::atoi(argv[1]) : 5000;
@@ -43,37 +14,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s [SAMPLES]\n", argv[0]);
         return 2;
     }
-    HWND receiver = CreateReceiver();
-    if (receiver == nullptr) {
-        std::fprintf(stderr, "cannot create the receiving window (error %lu)\n", GetLastError());
-        return 1;
-    }
-    const DWORD uiThread = GetCurrentThreadId();
-    std::vector<std::chrono::nanoseconds> roundTrips;
-    roundTrips.reserve(static_cast<std::size_t>(samples));
-    bool answeredRight = true;
-
-    std::thread worker([&] {
-        for (int i = 0; i < samples; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            const LRESULT answer = SendMessageA(receiver, kPing, static_cast<WPARAM>(i), 0);
-            roundTrips.push_back(std::chrono::steady_clock::now() - start);
-            answeredRight = answeredRight && answer == i + 1;
-        }
-        PostThreadMessageA(uiThread, WM_QUIT, 0, 0);
-    });
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        DispatchMessageA(&message);
-    }
-    worker.join();
-    DestroyWindow(receiver);
-
-    if (!answeredRight) {
-        std::fprintf(stderr, "a round trip came back with the wrong answer\n");
+    const RoundTripResult floor = MeasureSendMessageRoundTrips(static_cast<std::size_t>(samples));
+    if (floor.failure != nullptr) {
+        std::fprintf(stderr, "%s (error %lu)\n", floor.failure, floor.errorCode);
         return 1;
     }
     std::printf("%d round trips\n", samples);
-    PrintStats("cross-thread SendMessage round trip", Summarise(roundTrips));
+    PrintStats("cross-thread SendMessage round trip", floor.stats);
     return 0;
 }

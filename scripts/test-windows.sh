@@ -10,52 +10,18 @@ build=$root/build/windows
 run=$build/test-run  # this run's pty links, trigger files and logs
 
 export WINEPREFIX=$build/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # a fresh prefix asks for no Mono or Gecko
+# Wine's settings, the cleanup of everything started here (pids), wait_for and the COM pairs.
+source "$root/tests/windows/e2e/wine_bed.sh"
 jobs=$(nproc)
 ((jobs > 2)) && jobs=2
-
-started=()
-cleanup() {
-    local pid
-    for pid in "${started[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wineserver -k 2>/dev/null || true
-}
-trap cleanup EXIT
-
-wait_for_path() {  # path: waits up to 10 s for it to appear
-    local tries=0
-    until [[ -e $1 ]]; do
-        ((++tries > 200)) && { echo "gave up waiting for $1" >&2; return 1; }
-        sleep 0.05
-    done
-}
-
-# COM port n of the prefix is the pty behind link path.
-link_com() {
-    ln -sfn "$2" "$WINEPREFIX/dosdevices/com$1"
-}
-
-# COM ports a and b joined by a socat pty pair: what one side writes, the other reads.
-com_pair() {
-    local a=$1 b=$2
-    socat pty,raw,echo=0,link="$run/com$a" pty,raw,echo=0,link="$run/com$b" \
-        2>"$run/socat-com$a-com$b.log" &
-    started+=($!)
-    wait_for_path "$run/com$a" && wait_for_path "$run/com$b"
-    link_com "$a" "$run/com$a"
-    link_com "$b" "$run/com$b"
-}
 
 # COM port n whose far end hangs up once the file trigger exists, as a pulled adapter does.
 com_hang_up() {
     local n=$1 trigger=$2
     socat pty,raw,echo=0,link="$run/com$n" \
         SYSTEM:"while [ ! -e '$trigger' ]; do sleep 0.05; done" 2>"$run/socat-com$n.log" &
-    started+=($!)
-    wait_for_path "$run/com$n"
+    pids+=($!)
+    wait_for 10 test -e "$run/com$n"
     link_com "$n" "$run/com$n"
 }
 
@@ -79,8 +45,8 @@ if [[ -z ${DISPLAY:-} ]]; then
         ((++display))
     done
     Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    started+=($!)
-    wait_for_path "/tmp/.X11-unix/X$display"
+    pids+=($!)
+    wait_for 10 test -e "/tmp/.X11-unix/X$display"
     export DISPLAY=":$display"
 fi
 rm -rf "$run"
@@ -95,7 +61,7 @@ wine cmd.exe /c exit >/dev/null 2>&1 || true
 
 # COM3-COM4: the port object's tests play the module on COM4. COM5: hangs up on request.
 # COM16 is never linked: the tests use it as the port that is not there.
-com_pair 3 4
+com_pair "$run" 3 4
 com_hang_up 5 "$run/hang-up-com5"
 export DRIVERPANEL_TEST_COM=3 DRIVERPANEL_TEST_FAR_COM=4
 export DRIVERPANEL_TEST_HANGUP_COM=5

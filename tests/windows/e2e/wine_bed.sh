@@ -1,6 +1,7 @@
-# Sourced by the end-to-end test and the Wine bench: a private X server, a private Wine prefix,
-# and a serial line whose one end becomes a COM port of the prefix while the module simulator
-# plays the other. The caller sets WINEPREFIX first; everything it starts is stopped on exit.
+# Sourced by the Windows test scripts and the Wine benches: a private X server, a private Wine
+# prefix, COM ports of that prefix made of socat pty pairs, and a serial line whose one end
+# becomes a COM port while the module simulator plays the other. The caller sets WINEPREFIX
+# first; everything it starts is stopped on exit.
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a private prefix
@@ -59,4 +60,21 @@ start_module_line() {
     "$sim" --device "$dir/module-end" --log "$frame_log" --variant 1 --setpoint-a "$setpoint" \
         --max-a "$maximum" >"$dir/sim.out" 2>&1 &
     pids+=($!)
+}
+
+# link_com N PATH: COM port N of the prefix is the pty behind PATH.
+link_com() {
+    ln -sfn "$2" "$WINEPREFIX/dosdevices/com$1"
+}
+
+# com_pair DIR A B: COM ports A and B joined by a socat pty pair (its links and log in DIR): what
+# one side writes, the other reads.
+com_pair() {
+    local dir=$1 a=$2 b=$3
+    socat pty,raw,echo=0,link="$dir/com$a" pty,raw,echo=0,link="$dir/com$b" \
+        2>"$dir/socat-com$a-com$b.log" &
+    pids+=($!)
+    wait_for 10 test -e "$dir/com$a" -a -e "$dir/com$b" || return 1
+    link_com "$a" "$dir/com$a"
+    link_com "$b" "$dir/com$b"
 }
