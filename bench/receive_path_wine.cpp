@@ -1,9 +1,9 @@
 // The Windows program's receive path, measured end to end (under Wine, on a socat pty pair): a
-// byte written to the farEnd COM port, read by the port object's worker, handed to the owner window
+// byte written to the far COM port, read by the port object's worker, handed to the owner window
 // on the UI thread by SendMessage and taken there by the reply assembler and its effects, as the
 // panel's dialog does. Reports the latency per byte, the sustained rate with a check that every
 // byte arrived in order, and in the same run the floors: the cross-thread SendMessage round trip,
-// and the COM pair alone (a byte written until a thread blocked in ReadFile on the nearEnd port has
+// and the COM pair alone (a byte written until a thread blocked in ReadFile on the near port has
 // it).
 // Usage: receive_path_wine PORT FAR_PORT [LATENCY_SAMPLES [STREAM_BYTES]]
 //        (defaults 5000 and 50000; run under Wine by scripts/bench-wine-receive.sh)
@@ -128,7 +128,7 @@ HWND CreateOwner(Receiver& receiver) {
 }
 
 // A COM port opened as a plain file handle: overlapped for the reader of the pair-alone floor,
-// blocking for the farEnd end.
+// blocking for the far end.
 HANDLE OpenCom(int portNumber, DWORD flags) {
     return CreateFileA(ComDeviceName(portNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, flags, nullptr);
@@ -162,7 +162,7 @@ PathResults Feed(HANDLE farEnd, const std::vector<std::uint8_t>& stream, TakenBy
     for (std::size_t i = 0; i < latencySamples; ++i) {
         const auto written = Clock::now();
         if (!WriteAll(farEnd, &stream[i % stream.size()], 1)) {
-            results.failure = "write to the farEnd end failed";
+            results.failure = "write to the far end failed";
             return results;
         }
         if (!taken.WaitFor(i + 1)) {
@@ -179,7 +179,7 @@ PathResults Feed(HANDLE farEnd, const std::vector<std::uint8_t>& stream, TakenBy
         const std::size_t from = (latencySamples + sent) % stream.size();
         const std::size_t chunk = std::min(stream.size() - from, streamBytes - sent);
         if (!WriteAll(farEnd, &stream[from], chunk)) {
-            results.failure = "write to the farEnd end failed";
+            results.failure = "write to the far end failed";
             return results;
         }
         sent += chunk;
@@ -193,13 +193,16 @@ PathResults Feed(HANDLE farEnd, const std::vector<std::uint8_t>& stream, TakenBy
     return results;
 }
 
-// The COM pair alone: a byte written to the farEnd end until a thread blocked in an overlapped
-// ReadFile on the nearEnd port has it. No event wait and no hand-off: Wine's serial read floor.
+// The COM pair alone: a byte written to the far end until a thread blocked in an overlapped
+// ReadFile on the near port has it. No event wait and no hand-off: Wine's serial read floor.
 std::optional<LatencyStats> PairAlone(int portNumber, HANDLE farEnd, std::size_t rounds) {
     HANDLE nearEnd = OpenCom(portNumber, FILE_FLAG_OVERLAPPED);
     if (nearEnd == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
+    // No timeouts: a read waits until its byte is there.
+    COMMTIMEOUTS waitForever = {};
+    SetCommTimeouts(nearEnd, &waitForever);
     PurgeComm(nearEnd, PURGE_RXCLEAR);
     std::vector<Clock::time_point> readAt(rounds);
     std::atomic<std::size_t> count{0};
