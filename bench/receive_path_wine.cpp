@@ -4,7 +4,7 @@
 // panel's dialog does. Reports the latency per byte, the sustained rate with a check that every
 // byte arrived in order, and in the same run the floors: the cross-thread SendMessage round trip,
 // and the COM pair alone (a byte written until a thread blocked in ReadFile on the near port has
-// it).
+// it; a stream read one byte a ReadFile).
 // Usage: receive_path_wine PORT FAR_PORT [LATENCY_SAMPLES [STREAM_BYTES]]
 //        (defaults 5000 and 50000; run under Wine by scripts/bench-wine-receive.sh)
 #include <windows.h>
@@ -193,9 +193,17 @@ PathResults Feed(HANDLE farEnd, const std::vector<std::uint8_t>& stream, TakenBy
     return results;
 }
 
-// The COM pair alone: a byte written to the far end until a thread blocked in an overlapped
-// ReadFile on the near port has it. No event wait and no hand-off: Wine's serial read floor.
-std::optional<LatencyStats> PairAlone(int portNumber, HANDLE farEnd, std::size_t rounds) {
+struct PairResults {
+    LatencyStats perByte;
+    double bytesPerSecond = 0;
+};
+
+// The COM pair alone, no event wait and no hand-off: a byte written to the far end until a thread
+// blocked in an overlapped ReadFile on the near port has it, one at a time; then a stream read
+// one byte a ReadFile, as the worker reads. Wine's serial floor under the path.
+std::optional<PairResults> PairAlone(int portNumber, HANDLE farEnd,
+                                     const std::vector<std::uint8_t>& stream, std::size_t rounds,
+                                     std::size_t streamBytes) {
     HANDLE nearEnd = OpenCom(portNumber, FILE_FLAG_OVERLAPPED);
     if (nearEnd == INVALID_HANDLE_VALUE) {
         return std::nullopt;
@@ -204,13 +212,14 @@ std::optional<LatencyStats> PairAlone(int portNumber, HANDLE farEnd, std::size_t
     COMMTIMEOUTS waitForever = {};
     SetCommTimeouts(nearEnd, &waitForever);
     PurgeComm(nearEnd, PURGE_RXCLEAR);
-    std::vector<Clock::time_point> readAt(rounds);
+    const std::size_t total = rounds + streamBytes;
+    std::vector<Clock::time_point> readAt(total);
     std::atomic<std::size_t> count{0};
     HANDLE arrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     std::thread reader([&] {
         OVERLAPPED read = {};
         read.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        for (std::size_t i = 0; i < rounds; ++i) {
+        for (std::size_t i = 0; i < total; ++i) {
             std::uint8_t byte = 0;
             DWORD got = 0;
             if (!ReadFile(nearEnd, &byte, 1, &got, &read) &&
@@ -223,35 +232,51 @@ std::optional<LatencyStats> PairAlone(int portNumber, HANDLE farEnd, std::size_t
             }
             readAt[i] = Clock::now();
             count.store(i + 1);
-            SetEvent(arrived);
+            if (i < rounds || i + 1 == total) {
+                SetEvent(arrived);
+            }
         }
         CloseHandle(read.hEvent);
         SetEvent(arrived);
     });
+    // Until `wanted` bytes were read; false when none came for kStallMs.
+    const auto waitFor = [&](std::size_t wanted) {
+        std::size_t seen = count.load();
+        while (seen < wanted) {
+            if (WaitForSingleObject(arrived, kStallMs) == WAIT_TIMEOUT && count.load() == seen) {
+                return false;
+            }
+            seen = count.load();
+        }
+        return true;
+    };
     std::vector<nanoseconds> samples;
     samples.reserve(rounds);
-    const std::uint8_t byte = 0x55;
-    for (std::size_t i = 0; i < rounds; ++i) {
+    bool complete = true;
+    for (std::size_t i = 0; i < rounds && complete; ++i) {
         const auto written = Clock::now();
-        if (!WriteAll(farEnd, &byte, 1)) {
-            break;
+        complete = WriteAll(farEnd, &stream[i % stream.size()], 1) && waitFor(i + 1);
+        if (complete) {
+            samples.push_back(readAt[i] - written);
         }
-        while (count.load() < i + 1 && WaitForSingleObject(arrived, kStallMs) == WAIT_OBJECT_0) {
-        }
-        if (count.load() < i + 1) {
-            break;
-        }
-        samples.push_back(readAt[i] - written);
     }
+    const auto start = Clock::now();
+    for (std::size_t sent = 0; sent < streamBytes && complete;) {
+        const std::size_t chunk = std::min(stream.size(), streamBytes - sent);
+        complete = WriteAll(farEnd, stream.data(), chunk);
+        sent += chunk;
+    }
+    complete = complete && waitFor(total);
     // A reader still waiting for a byte that will not come is released by cancelling its read.
     CancelIoEx(nearEnd, nullptr);
     reader.join();
     CloseHandle(nearEnd);
     CloseHandle(arrived);
-    if (samples.size() != rounds) {
+    if (!complete) {
         return std::nullopt;
     }
-    return Summarise(std::move(samples));
+    const double seconds = std::chrono::duration<double>(readAt[total - 1] - start).count();
+    return PairResults{Summarise(std::move(samples)), static_cast<double>(streamBytes) / seconds};
 }
 
 std::size_t Argument(int argc, char** argv, int index, std::size_t fallback) {
@@ -309,7 +334,8 @@ int main(int argc, char** argv) {
     // The floor in the same run, with the port still open and its worker waiting, as for a byte.
     const RoundTripResult floor = MeasureSendMessageRoundTrips(latencySamples);
     port.Shutdown();
-    const std::optional<LatencyStats> pair = PairAlone(portNumber, farEnd, latencySamples);
+    const std::optional<PairResults> pair =
+        PairAlone(portNumber, farEnd, stream, latencySamples, streamBytes);
     CloseHandle(farEnd);
     DestroyWindow(owner);
 
@@ -324,7 +350,7 @@ int main(int argc, char** argv) {
     PrintStats("far end write -> worker -> UI thread -> assembler", path.perByte);
     PrintStats("floor: cross-thread SendMessage round trip", floor.stats);
     if (pair) {
-        PrintStats("COM pair alone: write -> thread in ReadFile has it", *pair);
+        PrintStats("COM pair alone: write -> thread in ReadFile has it", pair->perByte);
     } else {
         std::printf("COM pair alone: not measured (a byte did not arrive)\n");
     }
@@ -332,13 +358,16 @@ int main(int argc, char** argv) {
                 path.perByte.medianUs / floor.stats.medianUs);
     if (pair) {
         std::printf("ratio to the SendMessage floor plus the COM pair alone (median): %.2f\n",
-                    path.perByte.medianUs / (floor.stats.medianUs + pair->medianUs));
+                    path.perByte.medianUs / (floor.stats.medianUs + pair->perByte.medianUs));
     }
     std::printf("share of a byte's time on the line (median): %.1f %%\n",
                 path.perByte.medianUs / (1e6 / kLineBytesPerSecond) * 100.0);
     std::printf("sustained: %.0f bytes/s (%.1f x the line rate)\n", path.bytesPerSecond,
                 path.bytesPerSecond / kLineBytesPerSecond);
     const std::size_t lost = path.written - std::min(path.written, taken.Count());
+    if (pair) {
+        std::printf("COM pair alone, one ReadFile a byte: %.0f bytes/s\n", pair->bytesPerSecond);
+    }
     std::printf("bytes lost: %zu, out of order or altered: %zu\n", lost, taken.Unexpected());
     return path.failure == nullptr && floor.failure == nullptr && lost == 0 &&
                    taken.Unexpected() == 0
