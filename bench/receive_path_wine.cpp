@@ -37,6 +37,18 @@ constexpr DWORD kStallMs = 10000;
 constexpr UINT kFeederDone = WM_APP + 3;  // posted to the UI thread when the feeder has finished
 constexpr char kOwnerClassName[] = "ReceivePathOwner";
 
+// Until `count` reaches `wanted`, woken by `progress`; false when it stood still for kStallMs.
+bool WaitForCount(HANDLE progress, const std::atomic<std::size_t>& count, std::size_t wanted) {
+    std::size_t seen = count.load();
+    while (seen < wanted) {
+        if (WaitForSingleObject(progress, kStallMs) == WAIT_TIMEOUT && count.load() == seen) {
+            return false;
+        }
+        seen = count.load();
+    }
+    return true;
+}
+
 // What the UI thread records for each byte it took, and the feeder's wait for it.
 class TakenBytes {
   public:
@@ -68,14 +80,7 @@ class TakenBytes {
     // Feeder thread: until `count` bytes have been taken; false when none came for kStallMs.
     bool WaitFor(std::size_t count) {
         wanted_.store(count);
-        std::size_t seen = count_.load();
-        while (seen < count) {
-            if (WaitForSingleObject(progress_, kStallMs) == WAIT_TIMEOUT && count_.load() == seen) {
-                return false;
-            }
-            seen = count_.load();
-        }
-        return true;
+        return WaitForCount(progress_, count_, count);
     }
 
     // Slot i is written by the UI thread before the count passes i, read after.
@@ -240,16 +245,7 @@ std::optional<PairResults> PairAlone(int portNumber, HANDLE farEnd,
         SetEvent(arrived);
     });
     // Until `wanted` bytes were read; false when none came for kStallMs.
-    const auto waitFor = [&](std::size_t wanted) {
-        std::size_t seen = count.load();
-        while (seen < wanted) {
-            if (WaitForSingleObject(arrived, kStallMs) == WAIT_TIMEOUT && count.load() == seen) {
-                return false;
-            }
-            seen = count.load();
-        }
-        return true;
-    };
+    const auto waitFor = [&](std::size_t wanted) { return WaitForCount(arrived, count, wanted); };
     std::vector<nanoseconds> samples;
     samples.reserve(rounds);
     bool complete = true;
