@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Draws the application icon (a laser diode in its metal can, firing a red beam) and writes
 resources/driverpanel.ico: 32x32 and 16x16 in 16 colours, 48x48 in 256 colours, each with a
-transparency mask. Standard library only. With --preview FILE it also writes an enlarged PNG.
+transparency mask; and, for Linux desktops, the same drawing in the hicolor icon theme's layout
+under resources/icons/: full-colour PNGs at the sizes desktops ask for, and an SVG.
+Standard library only. With --preview FILE it also writes an enlarged PNG of the .ico's images.
 
-The picture is one description in unit coordinates (0..1, y downwards), sampled at each size, so
-the three images stay the same drawing."""
+The picture is one description in unit coordinates (0..1, y downwards), sampled at each size (or
+written out as SVG shapes), so every image stays the same drawing."""
 
 import argparse
 import math
@@ -30,16 +32,32 @@ def palette256():
 
 # --- The drawing: shapes in painting order, each a colour and a point test ----------------------
 
+class Shape:
+    """A point test in unit coordinates, and the same area as SVG elements (unit coordinates
+    times `scale`)."""
+
+    def __init__(self, inside, svg):
+        self.inside = inside
+        self.svg = svg
+
+    def __call__(self, x, y):
+        return self.inside(x, y)
+
+
 def ellipse(cx, cy, rx, ry):
-    return lambda x, y: ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1.0
+    return Shape(lambda x, y: ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= 1.0,
+                 lambda k, fill: [f'<ellipse cx="{cx * k:g}" cy="{cy * k:g}" rx="{rx * k:g}" '
+                                  f'ry="{ry * k:g}" fill="{fill}"/>'])
 
 
 def rect(x0, y0, x1, y1):
-    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+    return Shape(lambda x, y: x0 <= x <= x1 and y0 <= y <= y1,
+                 lambda k, fill: [f'<rect x="{x0 * k:g}" y="{y0 * k:g}" width="{(x1 - x0) * k:g}" '
+                                  f'height="{(y1 - y0) * k:g}" fill="{fill}"/>'])
 
 
 def segment(ax, ay, bx, by, half_width):
-    """Points within half_width of the segment a-b."""
+    """Points within half_width of the segment a-b: a stroke with round ends."""
     dx, dy = bx - ax, by - ay
     length2 = dx * dx + dy * dy
 
@@ -47,11 +65,16 @@ def segment(ax, ay, bx, by, half_width):
         t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / length2))
         return math.hypot(x - (ax + t * dx), y - (ay + t * dy)) <= half_width
 
-    return inside
+    return Shape(inside,
+                 lambda k, fill: [f'<line x1="{ax * k:g}" y1="{ay * k:g}" x2="{bx * k:g}" '
+                                  f'y2="{by * k:g}" stroke="{fill}" '
+                                  f'stroke-width="{2 * half_width * k:g}" '
+                                  f'stroke-linecap="round"/>'])
 
 
-def union(*tests):
-    return lambda x, y: any(t(x, y) for t in tests)
+def union(*shapes):
+    return Shape(lambda x, y: any(s(x, y) for s in shapes),
+                 lambda k, fill: [e for s in shapes for e in s.svg(k, fill)])
 
 
 DARK = (64, 64, 64)
@@ -154,6 +177,19 @@ def write_ico(path, images):
     Path(path).write_bytes(directory + entries + data)
 
 
+def png_bytes(width, height, colour_type, rows):
+    """A PNG of 8-bit RGB (colour type 2) or RGBA (6) rows, each a bytes object."""
+    raw = b"".join(b"\0" + row for row in rows)
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
 def write_preview_png(path, rgba_images, scale=8):
     """The images side by side, enlarged, on a checkerboard that shows the transparent parts."""
     height = max(len(img) for img in rgba_images) * scale
@@ -167,20 +203,44 @@ def write_preview_png(path, rgba_images, scale=8):
                 checker = 220 if (x // 8 + y // 8) % 2 else 255
                 canvas[y][left + x] = (r, g, b) if a else (checker, checker, 200)
         left += len(img) * scale + 16
-    raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in canvas)
+    rows = [bytes(v for px in row for v in px) for row in canvas]
+    Path(path).write_bytes(png_bytes(width, height, 2, rows))
 
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body
-                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
 
-    Path(path).write_bytes(b"\x89PNG\r\n\x1a\n"
-                           + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                           + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+# Sizes a desktop asks for in the hicolor theme; the SVG serves every other.
+THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+THEME_NAME = "driverpanel"
+
+
+def write_theme_png(path, size):
+    """Full colour with the covered fraction as alpha: smooth edges at every size."""
+    rows = [bytes(v for colour, cover in row for v in (*colour, round(cover * 255)))
+            for row in sample(size)]
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_bytes(png_bytes(size, size, 6, rows))
+
+
+def write_theme_svg(path, size=256):
+    elements = [e for colour, shape in SHAPES
+                for e in shape.svg(size, "#%02x%02x%02x" % colour)]
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text(f'<?xml version="1.0" encoding="UTF-8"?>\n'
+                    f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" '
+                    f'viewBox="0 0 {size} {size}">\n'
+                    + "".join(f"  {e}\n" for e in elements) + "</svg>\n")
+
+
+def write_theme(root):
+    for size in THEME_SIZES:
+        write_theme_png(root / f"{size}x{size}" / "apps" / f"{THEME_NAME}.png", size)
+    write_theme_svg(root / "scalable" / "apps" / f"{THEME_NAME}.svg")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--output", default=str(Path(__file__).with_name("driverpanel.ico")))
+    parser.add_argument("--theme", default=str(Path(__file__).with_name("icons") / "hicolor"),
+                        help="the hicolor theme folder the PNGs and the SVG go into")
     parser.add_argument("--preview", help="also write an enlarged PNG of the three images")
     args = parser.parse_args()
 
@@ -191,6 +251,7 @@ def main():
         images.append((size, bits, blob))
         previews.append(rgba)
     write_ico(args.output, images)
+    write_theme(Path(args.theme))
     if args.preview:
         write_preview_png(args.preview, previews)
 
