@@ -1,0 +1,79 @@
+# The Linux install: both programs, the desktop entry, icons, AppStream metadata, manual pages
+# and documentation under the usual FHS places; the Debian package made of them.
+include(GNUInstallDirs)
+
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
+set(generated ${CMAKE_CURRENT_BINARY_DIR})
+set(linux ${CMAKE_CURRENT_SOURCE_DIR}/linux)
+
+foreach(program driverpanel driverpanel-sim)
+    if(TARGET ${program})
+        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+endforeach()
+
+# The date of this version, for the changelog's entry: RFC 2822, as Debian writes it.
+execute_process(COMMAND date -u -R -d "${DRIVERPANEL_RELEASE_DATE} 12:00"
+                OUTPUT_VARIABLE DRIVERPANEL_RELEASE_DATE_RFC2822
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+
+configure_file(${linux}/driverpanel.desktop.in ${generated}/${DRIVERPANEL_APP_ID}.desktop @ONLY)
+configure_file(${linux}/driverpanel.metainfo.xml.in
+               ${generated}/${DRIVERPANEL_APP_ID}.metainfo.xml @ONLY)
+configure_file(${linux}/copyright.in ${generated}/copyright @ONLY)
+configure_file(${linux}/changelog.in ${generated}/changelog @ONLY)
+install(FILES ${generated}/${DRIVERPANEL_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${generated}/${DRIVERPANEL_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/hicolor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+
+# Manual pages and the changelog go out compressed, as Debian keeps them; gzip -n leaves out
+# the build's time and file name, so the same sources give the same package.
+set(compressed)
+foreach(page driverpanel.1 driverpanel-sim.1)
+    configure_file(${linux}/${page}.in ${generated}/${page} @ONLY)
+    list(APPEND compressed ${page})
+endforeach()
+list(APPEND compressed changelog)
+set(compressed_files)
+foreach(file IN LISTS compressed)
+    add_custom_command(OUTPUT ${generated}/${file}.gz
+                       COMMAND gzip -9nc ${generated}/${file} > ${generated}/${file}.gz
+                       DEPENDS ${generated}/${file} VERBATIM)
+    list(APPEND compressed_files ${generated}/${file}.gz)
+endforeach()
+add_custom_target(driverpanel_compressed_docs ALL DEPENDS ${compressed_files})
+install(FILES ${generated}/driverpanel.1.gz ${generated}/driverpanel-sim.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${linux}/README.Debian ${generated}/copyright
+              ${generated}/changelog.gz
+        DESTINATION ${doc_dir})
+install(FILES ${linux}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${CPACK_PACKAGE_NAME})
+
+# The Debian package: driverpanel_<version>_<arch>.deb, installed under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DRIVERPANEL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Libraries from the binaries themselves; the panel's font by name, since no binary links it:
+# the dialog is laid out for Cambria, and Caladea has its metrics.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-crosextra-caladea")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# CPack keeps the description's lines as they are: each stays within lintian's 80 columns.
+set(CPACK_PACKAGE_DESCRIPTION
+    "The control panel through which a lab operator drives a laser-diode driver
+module on a serial port: it reads the module's configuration, shows and sets
+the drive-current setpoint (typed, on a slider or stepped), and polls the diode
+temperature and the optical power. The current changes only when the operator
+asks, and never beyond zero and the module's maximum. The module simulator
+driverpanel-sim lets the panel be tried without hardware.
+
+Opening a serial port needs membership of the dialout group: see
+/usr/share/doc/driverpanel/README.Debian.")
