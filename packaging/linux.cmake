@@ -50,8 +50,6 @@ install(FILES ${generated}/driverpanel.1.gz ${generated}/driverpanel-sim.1.gz
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${linux}/README.Debian ${generated}/copyright
               ${generated}/changelog.gz
         DESTINATION ${doc_dir})
-install(FILES ${linux}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME ${CPACK_PACKAGE_NAME})
 
 # The Debian package: driverpanel_<version>_<arch>.deb, installed under /usr.
 set(CPACK_GENERATOR DEB)

@@ -14,6 +14,10 @@ platforms=("$@")
 scripts/install-deps.sh build windows package >&2
 jobs=$(nproc)
 mkdir -p "$dist"
+# One time stamp for everything the packages carry (the tools that write the files and the
+# archives honour it): the same sources give the same files, in the setup and in the .zip alike.
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+export SOURCE_DATE_EPOCH
 
 # cpack in BUILD_DIR, its packages copied to dist/; prints their paths.
 cpack_into_dist() {
