@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "panel/qt/byte_hand_off.h"
-#include "panel/qt/event_fd.h"
+#include "serial/posix/byte_hand_off.h"
+#include "serial/posix/event_fd.h"
 #include "serial/port_owner.h"
 
 class PanelPortOwner : public PortOwner {
