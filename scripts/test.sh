@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
 # the Linux suite, the same under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded
-# tests under ThreadSanitizer, a minute of fuzzing the receive path, and the Windows program
-# cross-built and tested under Wine.
+# tests under ThreadSanitizer, a minute of fuzzing the receive path, the Windows program
+# cross-built and tested under Wine, and the installable packages built, installed, run and
+# removed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build windows fuzz
+scripts/install-deps.sh build windows fuzz package
 
 # Everything printed is also kept, so the closing tally can count what ctest ran.
 mkdir -p build
@@ -31,6 +32,8 @@ if [[ -x scripts/test-windows.sh ]]; then
     echo "=== windows ==="
     scripts/test-windows.sh || failed+=(windows)
 fi
+echo "=== packages ==="
+scripts/test-packages.sh || failed+=(packages)
 
 if [[ ${#failed[@]} -ne 0 ]]; then
     echo "FAILED: ${failed[*]}"
