@@ -1,10 +1,13 @@
 // The laser-diode driver panel on Linux.
 #include <QApplication>
 
+#include "driverpanel_version.h"
 #include "panel/qt/command_line.h"
 #include "panel/qt/driver_panel_app.h"
 
 int main(int argc, char** argv) {
+    // Desktops match the window to its menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(DRIVERPANEL_APP_ID));
     if (AsksOnlyForInformation(argc, argv)) {
         // No panel is built: no port object, no port directory, no display needed.
         qputenv("QT_QPA_PLATFORM", "offscreen");
