@@ -58,10 +58,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${DRIVERPANEL_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Libraries from the binaries themselves; the panel's font by name, since no binary links it:
-# the dialog is laid out for Cambria, and Caladea has its metrics.
+# Libraries from the binaries themselves; the panel's fonts by name, since no binary links them:
+# the dialog is laid out for Cambria, whose metrics Caladea has, and the step buttons' full-width
+# brackets come from a CJK fallback font (Droid Sans Fallback, or Noto CJK), without which they
+# show as empty boxes.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-crosextra-caladea")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-crosextra-caladea, fonts-droid-fallback | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # CPack keeps the description's lines as they are: each stays within lintian's 80 columns.
