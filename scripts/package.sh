@@ -23,10 +23,10 @@ export SOURCE_DATE_EPOCH
 cpack_into_dist() {
     local build=$1 output package
     output=$(cd "$build" && cpack) || { echo "$output" >&2; return 1; }
-    for package in $(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$output"); do
+    while read -r package; do
         cp "$package" "$dist/"
         echo "$dist/$(basename "$package")"
-    done
+    done < <(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$output")
 }
 
 configure() {  # configure BUILD_DIR [CMAKE ARGUMENTS...]: a release build without tests

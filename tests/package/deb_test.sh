@@ -110,7 +110,8 @@ else
     Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
     pids+=($!)
     wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n 1 "$work/display")"
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
     "$panel" >"$work/panel.out" 2>&1 &
     pids+=($!)
     if window=$(timeout 30 xdotool search --sync --name "$caption" | head -n 1); then

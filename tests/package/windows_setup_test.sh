@@ -105,8 +105,9 @@ if $installed; then
     export E2E_SIM_LOG
     wine "$driver" --gtest_color=no --gtest_filter='WithPort.StartsClosedWithThePortListed:WithPort.OpenAsksForTheConfigurationAndShowsIt:WithPort.PollsTemperatureThenPowerAndShowsBoth' \
         >"$work/e2e.log" 2>&1 || { cat "$work/e2e.log" >&2; fail "the installed panel's check"; }
-    import -window root "$work/screen.png" 2>/dev/null &&
+    if import -window root "$work/screen.png" 2>/dev/null; then
         convert "$work/screen.png" -trim +repage "$work/installed-panel.png" 2>/dev/null || true
+    fi
     # Closed as its close box does; it must end, so the uninstaller can remove it.
     wine taskkill /im DriverPanel.exe >/dev/null 2>&1 || true
     wait_for 30 bash -c "! kill -0 $panel_pid 2>/dev/null" || {
