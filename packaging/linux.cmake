@@ -1,4 +1,4 @@
-# The Linux install: both programs, the desktop entry, icons, AppStream metadata, manual pages
+# The Linux install: the programs, the desktop entry, icons, AppStream metadata, manual pages
 # and documentation under the usual FHS places; the Debian package made of them.
 include(GNUInstallDirs)
 
@@ -6,9 +6,12 @@ set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_PACKAGE_NAME})
 set(generated ${CMAKE_CURRENT_BINARY_DIR})
 set(linux ${CMAKE_CURRENT_SOURCE_DIR}/linux)
 
-foreach(program driverpanel driverpanel-sim)
+# Each program with its manual page (the programs built here: the panel only with its window).
+set(programs)
+foreach(program driverpanel driverpanel-sim ldctl)
     if(TARGET ${program})
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+        list(APPEND programs ${program})
     endif()
 endforeach()
 
@@ -32,9 +35,11 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/icons/hicolor
 # Manual pages and the changelog go out compressed, as Debian keeps them; gzip -n leaves out
 # the build's time and file name, so the same sources give the same package.
 set(compressed)
-foreach(page driverpanel.1 driverpanel-sim.1)
-    configure_file(${linux}/${page}.in ${generated}/${page} @ONLY)
-    list(APPEND compressed ${page})
+set(manual_pages)
+foreach(program IN LISTS programs)
+    configure_file(${linux}/${program}.1.in ${generated}/${program}.1 @ONLY)
+    list(APPEND compressed ${program}.1)
+    list(APPEND manual_pages ${generated}/${program}.1.gz)
 endforeach()
 list(APPEND compressed changelog)
 set(compressed_files)
@@ -45,8 +50,7 @@ foreach(file IN LISTS compressed)
     list(APPEND compressed_files ${generated}/${file}.gz)
 endforeach()
 add_custom_target(driverpanel_compressed_docs ALL DEPENDS ${compressed_files})
-install(FILES ${generated}/driverpanel.1.gz ${generated}/driverpanel-sim.1.gz
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${linux}/README.Debian ${generated}/copyright
               ${generated}/changelog.gz
         DESTINATION ${doc_dir})
