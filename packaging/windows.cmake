@@ -1,6 +1,8 @@
 # The Windows install: DriverPanel.exe and the README in one folder; the setup program that
 # puts it under Program Files for every user of the machine, and the same folder as a .zip.
-install(TARGETS DriverPanel RUNTIME DESTINATION .)
+if(TARGET DriverPanel)
+    install(TARGETS DriverPanel RUNTIME DESTINATION .)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 
 set(CPACK_GENERATOR NSIS ZIP)
