@@ -28,6 +28,10 @@ void PanelLogic::Apply() {
     }
     const std::string text = window_.ControlText(IDC_CURRENT);
     if (text.empty()) {
+        // The box takes the release of a held step button, so its repeat ends here, not later.
+        if (state_.repeating) {
+            EndRepeat();
+        }
         window_.ShowWarning(kFormatErrorText, kWarningTitle);
         return;
     }

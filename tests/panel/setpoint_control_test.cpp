@@ -88,12 +88,13 @@ TEST(Apply, SendsTheTypedValueThenPausesAndResumesPolling) {
         panel.logic.Apply();
         EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{250, c.expected}})) << c.text;
         EXPECT_EQ(panel.timers.now, 450);
-        // The poll restarts after the pause and then finds the slider still at 100.
+        // The poll restarts after the pause; the slider still where the reply put it is no
+        // reason to send anything but the queries.
         panel.RunFor(499);
         EXPECT_EQ(panel.port.sent.size(), 1u);
         panel.RunFor(1);
         ASSERT_GE(panel.port.sent.size(), 2u);
-        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, SetFrameBytes(100)}));
+        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, QueryBytes(kQueryTempFrame)}));
     }
 }
 
