@@ -30,6 +30,7 @@ class LeanWindow : public PanelWindow {
     void InsertPortItem(int, const std::string&) override {}
     void SelectPortItem(int) override {}
     int SelectedPortItem() override { return 0; }
+    bool IsLeftButtonDown() override { return false; }
     void ShowWarning(const std::string&, const std::string&) override {}
 
   private:

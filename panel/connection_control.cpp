@@ -40,6 +40,7 @@ void PanelLogic::StopAllTimers() {
     for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP, TIMER_CONFIG}) {
         timers_.StopTimer(timerId);
     }
+    state_.repeating = false;
 }
 
 void PanelLogic::ShowClosed() {

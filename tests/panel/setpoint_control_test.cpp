@@ -88,12 +88,13 @@ TEST(Apply, SendsTheTypedValueThenPausesAndResumesPolling) {
         panel.logic.Apply();
         EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{250, c.expected}})) << c.text;
         EXPECT_EQ(panel.timers.now, 450);
-        // The poll restarts after the pause and then finds the slider still at 100.
+        // The poll restarts after the pause; the slider still where the reply put it is no
+        // reason to send anything but the queries.
         panel.RunFor(499);
         EXPECT_EQ(panel.port.sent.size(), 1u);
         panel.RunFor(1);
         ASSERT_GE(panel.port.sent.size(), 2u);
-        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, SetFrameBytes(100)}));
+        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, QueryBytes(kQueryTempFrame)}));
     }
 }
 
@@ -145,9 +146,22 @@ TEST(Steps, MoveByTheRepeatStepWithinZeroAndTheMaximum) {
         std::int32_t expected;
     };
     const Case cases[] = {
-        {true, 100, 1000, 0, 101}, {false, 100, 1000, 0, 99},  {true, 100, 1000, 4, 101},
-        {true, 100, 1000, 5, 102}, {true, 100, 1000, 49, 110}, {true, 300, 305, 30, 305},
-        {false, 3, 1000, 20, 0},   {false, 0, 1000, 0, 0},     {true, 1000, 1000, 0, 1000},
+        {true, 100, 1000, 0, 101},
+        {false, 100, 1000, 0, 99},
+        {true, 100, 1000, 4, 101},
+        {true, 100, 1000, 5, 102},
+        {true, 100, 1000, 49, 110},
+        {true, 300, 305, 30, 305},
+        {false, 3, 1000, 20, 0},
+        {false, 0, 1000, 0, 0},
+        {true, 1000, 1000, 0, 1000},
+        // A module may report a setpoint above its maximum: either step lands on the maximum.
+        {false, 65535, 500, 0, 500},
+        {true, 65535, 500, 0, 500},
+        {false, 600, 500, 49, 500},
+        {false, 501, 500, 0, 500},
+        {false, 7, 0, 0, 0},
+        {true, 7, 0, 0, 0},
     };
     for (const Case& c : cases) {
         PanelHarness panel;

@@ -219,9 +219,9 @@ TEST_F(WithPort, HeldStepButtonRepeatsFasterAndTheReleaseStepsOnceMore) {
     constexpr std::size_t kTicksHeld = 12;
     int start = std::stoi(Panel().Text(IDC_CURRENT));
     std::size_t from = FrameCount();
-    Panel().PressLeftButton(IDC_STEP_UP);
+    Panel().HoldLeftButton(IDC_STEP_UP);
     ASSERT_TRUE(WaitUntil([&] { return SetValuesFrom(from).size() >= kTicksHeld; }));
-    Panel().ReleaseLeftButton(IDC_STEP_UP);
+    Panel().ReleaseHeldLeftButton();
     // The release's click is the last set frame; wait until the module's answer shows it.
     ASSERT_TRUE(WaitUntil([&] {
         std::vector<int> values = SetValuesFrom(from);
