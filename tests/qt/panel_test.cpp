@@ -263,6 +263,38 @@ TEST_F(PanelOnSimulator, DeviceChangeWithThePortPresentReopensItAndAsksForTheCon
     ASSERT_TRUE(WaitUntil([&] { return Count(kQueryTempFrame) > tempQueries + 1; }));
 }
 
+// The panel times the bytes of a reply by its own clock: bytes 20 ms apart, as a slow adapter
+// hands them on, still make replies, while bytes 150 ms apart never do, so the panel stays
+// unconfigured and asks for nothing but the configuration.
+class RepliesByteByByte : public PanelTest {
+  protected:
+    void StartWithByteGap(int gapMs) {
+        simulator::ModuleConfig config;
+        config.faults.byteGap = std::chrono::milliseconds(gapMs);
+        StartSimulator(config);
+        BuildPanel();
+    }
+};
+
+TEST_F(RepliesByteByByte, TakenWhenTheBytesComeWithinTheGapLimit) {
+    StartWithByteGap(20);
+    OpenAndWaitForConfiguration();
+    EXPECT_EQ(Text(IDC_CURRENT), "100");
+    ASSERT_TRUE(
+        WaitUntil([&] { return !Text(IDC_LD_TEMP).isEmpty() && !Text(IDC_POWER).isEmpty(); }));
+}
+
+TEST_F(RepliesByteByByte, NeverTakenWhenEveryByteComesLate) {
+    StartWithByteGap(150);
+    Click(IDC_OPEN_PORT);
+    // Eighteen queries, one every 200 ms: by then the first whole reply, 19 bytes, has come.
+    ASSERT_TRUE(
+        WaitUntil([&] { return host_->state.configured || Count(kQueryConfigFrame) >= 18; }));
+    EXPECT_FALSE(host_->state.configured);
+    EXPECT_EQ(Count(kQueryTempFrame), 0);
+    EXPECT_TRUE(Text(IDC_CURRENT).isEmpty());
+}
+
 TEST_F(PanelOnSimulator, DeviceChangeWithThePortGoneClosesAndRebuildsTheList) {
     OpenAndWaitForConfiguration();
     StopSimulatorLine();
