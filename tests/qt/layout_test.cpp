@@ -74,7 +74,7 @@ TEST_F(PanelLayoutTest, WindowTextsAndBehaviour) {
     EXPECT_EQ(Text(IDC_OPEN_PORT), "OpenPort");
     EXPECT_TRUE(Control(IDC_PORT_LIST)->isEnabled());
     EXPECT_EQ(static_cast<QComboBox*>(Control(IDC_PORT_LIST))->count(), 0);  // no port here
-    EXPECT_EQ(Control(IDC_PORT_LIST)->accessibleName(), QStringLiteral("PortList"));
+    EXPECT_EQ(Control(IDC_PORT_LIST)->accessibleName(), QStringLiteral("Serial port"));
     EXPECT_EQ(Control(IDC_CURRENT)->accessibleName(), QStringLiteral("Current"));
     EXPECT_EQ(Control(IDC_LD_TEMP)->accessibleName(), QStringLiteral("LDTemp"));
     EXPECT_EQ(Control(IDC_POWER)->accessibleName(), QStringLiteral("Power"));
