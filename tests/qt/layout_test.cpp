@@ -58,6 +58,10 @@ TEST_F(PanelLayoutTest, EveryControlSitsAtItsTemplateRectangle) {
             EXPECT_EQ(w->height(), MulDiv(t.rect.height, base.y, 8));
         }
         EXPECT_FALSE(w->accessibleName().isEmpty());
+        // A button keeps the template's text whatever a screen reader calls it.
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+            EXPECT_EQ(button->text().toStdString(), t.text);
+        }
     }
 }
 
