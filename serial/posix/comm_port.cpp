@@ -32,9 +32,10 @@ std::uint64_t SecondsToMs(std::uint32_t seconds) {
     return std::uint64_t{seconds} * 1000;
 }
 
-// How long `bytes` take on the line at `baud`, with a start and a stop bit around 8 data bits.
+// How long `bytes` take on the line at `baud` at most: a start bit, 8 data bits, a parity bit and
+// two stop bits each.
 std::chrono::milliseconds WireTime(std::size_t bytes, std::uint32_t baud) {
-    constexpr std::uint64_t kBitsPerByte = 10;
+    constexpr std::uint64_t kBitsPerByte = 12;
     return std::chrono::milliseconds(bytes * kBitsPerByte * 1000 /
                                      std::max<std::uint32_t>(baud, 1));
 }
