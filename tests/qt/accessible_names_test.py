@@ -88,7 +88,6 @@ def main():
     launcher = start_accessibility_bus()
     import pyatspi  # after the bus is up: it connects when imported
 
-    near, far = None, None
     with tempfile.TemporaryDirectory() as ports:
         os.chmod(ports, 0o700)
         far, near = pty.openpty()
@@ -99,10 +98,12 @@ def main():
         try:
             desktop = pyatspi.Registry.getDesktop(0)
             app = wait_for(lambda: panel_application(desktop, panel.pid), "the panel on AT-SPI")
-            controls = wait_for(
-                lambda: [c for c in controls_of(app, []) if c[0] in EXPECTED]
-                if any(c[0] == "slider" for c in controls_of(app, [])) else None,
-                "the panel's controls")
+
+            def named_controls():  # once the window's controls are there, the slider among them
+                found = [c for c in controls_of(app, []) if c[0] in EXPECTED]
+                return found if any(role == "slider" for role, _, _ in found) else None
+
+            controls = wait_for(named_controls, "the panel's controls")
             failures = []
             for role, names in EXPECTED.items():
                 seen = sorted(name for r, name, _ in controls if r == role)
