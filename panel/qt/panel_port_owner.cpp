@@ -5,10 +5,10 @@
 
 PanelPortOwner::PanelPortOwner()
     : EventLoopPortOwner(ShowApplicationErrorBox),
-      byteNotifier_(ByteReadyFd(), QSocketNotifier::Read),
+      byteNotifier_(BytesReadyFd(), QSocketNotifier::Read),
       errorNotifier_(ErrorRequestFd(), QSocketNotifier::Read),
       hangUpNotifier_(HangUpFd(), QSocketNotifier::Read) {
-    QObject::connect(&byteNotifier_, &QSocketNotifier::activated, [this] { HandleByte(); });
+    QObject::connect(&byteNotifier_, &QSocketNotifier::activated, [this] { HandleBytes(); });
     QObject::connect(&errorNotifier_, &QSocketNotifier::activated,
                      [this] { HandleErrorRequest(); });
     QObject::connect(&hangUpNotifier_, &QSocketNotifier::activated, [this] { HandleHangUp(); });

@@ -1,5 +1,6 @@
 // The worker thread of the port object: waits on the stop request, the port and the write queue
-// (in that order of precedence), delivers received bytes one at a time and writes queued frames.
+// (in that order of precedence), delivers received bytes a block at a time and writes queued
+// frames.
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -72,17 +73,19 @@ void CCommPort::RunWorker() {
     aliveChanged_.notify_all();
 }
 
-// Reads and delivers the waiting bytes one at a time; each delivery returns only once the owner
-// has handled the byte. A stop request ends the burst after the byte in hand.
+// Reads the waiting bytes a block at a time and delivers each block; a delivery returns only
+// once the owner has handled every byte of it. A stop request ends the burst after the block in
+// hand (the owner sees it between that block's bytes).
 CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
     for (;;) {
         if (StopRequested()) {
             return LinkState::kUp;
         }
-        std::uint8_t byte = 0;
-        const ssize_t count = read(port_.Get(), &byte, 1);
-        if (count == 1) {
-            owner_->DeliverByte(byte, portNumber_);
+        const ssize_t count = read(port_.Get(), receiveBuffer_.data(), receiveBuffer_.size());
+        if (count > 0) {
+            owner_->DeliverBytes(std::span<const std::uint8_t>(receiveBuffer_.data(),
+                                                               static_cast<std::size_t>(count)),
+                                 portNumber_);
             continue;
         }
         if (count == 0) {

@@ -1,13 +1,15 @@
 // A port owner for tests: records what the worker hands it and lets the test wait for it. In
-// holding mode each delivery waits until the owner's thread dispatches, as a window would.
+// holding mode a delivery waits after its first byte until the owner's thread dispatches.
 #ifndef DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 #define DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,15 +19,21 @@ class TestOwner : public PortOwner {
   public:
     explicit TestOwner(bool holdDeliveries = false) : holdDeliveries_(holdDeliveries) {}
 
-    void DeliverByte(std::uint8_t byte, int portNumber) override {
+    void DeliverBytes(std::span<const std::uint8_t> block, int portNumber) override {
         std::unique_lock<std::mutex> lock(lock_);
-        bytes_.push_back(byte);
-        lastPort_ = portNumber;
         ++inDelivery_;
-        changed_.notify_all();
-        if (holdDeliveries_) {
-            const std::size_t ticket = bytes_.size();
-            changed_.wait(lock, [&] { return released_ >= ticket; });
+        largestBlock_ = std::max(largestBlock_, block.size());
+        for (const std::uint8_t byte : block) {
+            bytes_.push_back(byte);
+            lastPort_ = portNumber;
+            changed_.notify_all();
+            if (holdDeliveries_) {
+                // Released only by the dispatch of a Shutdown: the stop is then seen between
+                // bytes, as by a real owner, so nothing after the byte in hand is handled.
+                const std::size_t ticket = bytes_.size();
+                changed_.wait(lock, [&] { return released_ >= ticket; });
+                break;
+            }
         }
         --inDelivery_;
     }
@@ -73,6 +81,7 @@ class TestOwner : public PortOwner {
     std::size_t HangUpCount() const { return hangUps_.size(); }
     std::size_t ErrorCount() const { return errors_.size(); }
     int LastPort() const { return lastPort_; }
+    std::size_t LargestBlock() const { return largestBlock_; }
 
   private:
     const bool holdDeliveries_;
@@ -84,6 +93,7 @@ class TestOwner : public PortOwner {
     std::size_t released_ = 0;         // guarded by lock_
     int inDelivery_ = 0;               // guarded by lock_
     int lastPort_ = 0;                 // guarded by lock_
+    std::size_t largestBlock_ = 0;     // guarded by lock_
 };
 
 #endif
