@@ -73,9 +73,9 @@ void CCommPort::RunWorker() {
     aliveChanged_.notify_all();
 }
 
-// Reads the waiting bytes a block at a time and delivers each block; a delivery returns only
-// once the owner has handled every byte of it. A stop request ends the burst after the block in
-// hand (the owner sees it between that block's bytes).
+// Reads one block of the waiting bytes and delivers it; the delivery returns only once the owner
+// has handled every byte of it. One block a turn: a port that never stops sending must not keep
+// a queued frame from being written, so the worker goes back to its queue after each block.
 CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
     for (;;) {
         if (StopRequested()) {
@@ -86,7 +86,9 @@ CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
             owner_->DeliverBytes(std::span<const std::uint8_t>(receiveBuffer_.data(),
                                                                static_cast<std::size_t>(count)),
                                  portNumber_);
-            continue;
+            // A hang-up reported with these bytes is acted on at a later turn, once every byte
+            // received before it has been delivered.
+            return LinkState::kUp;
         }
         if (count == 0) {
             return LinkState::kHungUp;

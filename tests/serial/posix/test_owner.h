@@ -1,5 +1,6 @@
 // A port owner for tests: records what the worker hands it and lets the test wait for it. In
-// holding mode a delivery waits after its first byte until the owner's thread dispatches.
+// holding mode a delivery waits after its first byte until the owner's thread dispatches; in slow
+// mode each delivery takes a while.
 #ifndef DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 #define DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/port_owner.h"
@@ -18,6 +20,9 @@
 class TestOwner : public PortOwner {
   public:
     explicit TestOwner(bool holdDeliveries = false) : holdDeliveries_(holdDeliveries) {}
+    // Takes this long over every block, as a busy window does.
+    explicit TestOwner(std::chrono::microseconds perBlock)
+        : holdDeliveries_(false), perBlock_(perBlock) {}
 
     void DeliverBytes(std::span<const std::uint8_t> block, int portNumber) override {
         std::unique_lock<std::mutex> lock(lock_);
@@ -36,6 +41,10 @@ class TestOwner : public PortOwner {
             }
         }
         --inDelivery_;
+        if (perBlock_.count() > 0) {
+            lock.unlock();
+            std::this_thread::sleep_for(perBlock_);
+        }
     }
 
     void DispatchPending() override {
@@ -85,6 +94,7 @@ class TestOwner : public PortOwner {
 
   private:
     const bool holdDeliveries_;
+    const std::chrono::microseconds perBlock_{0};
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;  // guarded by lock_
