@@ -18,8 +18,8 @@ class PortOwner {
 
     // Owner's thread, called repeatedly while Shutdown waits for the worker, so a stop has been
     // asked for: release whatever the worker is waiting on (a pending delivery, an error box), so
-    // the worker can see the stop. Of a block, the byte in hand is still handled and no byte after
-    // it, as the worker would have stopped reading after that byte.
+    // the worker can see the stop. The stop is seen between bytes: of a block waiting then, its
+    // first byte is still handled and none after it.
     virtual void DispatchPending() = 0;
 
     // Either thread: show the modal "Application Error" box with this text and wait for OK.

@@ -11,9 +11,9 @@
 //    when nothing is waiting, so a spurious wake-up is harmless.
 //  - The handlers run on the owner's thread. The byte handler gets every received byte once, in
 //    order; the worker reads a block at a time and nothing more until every byte of it has been
-//    handled. The box shower shows the modal
-//    "Application Error" box and returns on OK; the worker waits for it meanwhile. The hang-up
-//    handler treats the hang-up as a device change (it may call Shutdown).
+//    handled. The box shower shows the modal "Application Error" box and returns on OK; the
+//    worker waits for it meanwhile. The hang-up handler treats the hang-up as a device change (it
+//    may call Shutdown).
 //  - While CCommPort::Shutdown (or Setup) waits for the worker, the port itself calls
 //    DispatchPending, which releases a waiting block (handling only its first byte: the stop is
 //    seen between bytes) and a waiting error request: those are all the worker can be blocked on.
