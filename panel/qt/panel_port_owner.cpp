@@ -5,10 +5,10 @@
 
 PanelPortOwner::PanelPortOwner()
     : EventLoopPortOwner(ShowApplicationErrorBox),
-      byteNotifier_(BytesReadyFd(), QSocketNotifier::Read),
+      byteNotifier_(ByteReadyFd(), QSocketNotifier::Read),
       errorNotifier_(ErrorRequestFd(), QSocketNotifier::Read),
       hangUpNotifier_(HangUpFd(), QSocketNotifier::Read) {
-    QObject::connect(&byteNotifier_, &QSocketNotifier::activated, [this] { HandleBytes(); });
+    QObject::connect(&byteNotifier_, &QSocketNotifier::activated, [this] { HandleByte(); });
     QObject::connect(&errorNotifier_, &QSocketNotifier::activated,
                      [this] { HandleErrorRequest(); });
     QObject::connect(&hangUpNotifier_, &QSocketNotifier::activated, [this] { HandleHangUp(); });

@@ -63,7 +63,7 @@ void EventLoopPortOwner::PortHungUp(int) {
     hungUp_.Signal();
 }
 
-void EventLoopPortOwner::HandleBytes() {
+void EventLoopPortOwner::HandleByte() {
     FeedBlock(SIZE_MAX);
 }
 

@@ -57,12 +57,12 @@ class EventLoopPortOwner : public PortOwner {
     void Detach();
 
     // Readable when the matching Handle... call has something to do.
-    int BytesReadyFd() const { return bytes_.ReadyFd(); }
+    int ByteReadyFd() const { return bytes_.ReadyFd(); }
     int ErrorRequestFd() const { return errorRequested_.Fd(); }
     int HangUpFd() const { return hungUp_.Fd(); }
 
-    // Owner's thread.
-    void HandleBytes();
+    // Owner's thread. HandleByte feeds the waiting block to the byte handler, a byte at a time.
+    void HandleByte();
     void HandleErrorRequest();
     void HandleHangUp();
 

@@ -55,14 +55,14 @@ class BlockHandOffTest : public ::testing::Test {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
-            pollfd ready[] = {{owner_.BytesReadyFd(), POLLIN, 0},
+            pollfd ready[] = {{owner_.ByteReadyFd(), POLLIN, 0},
                               {owner_.ErrorRequestFd(), POLLIN, 0},
                               {owner_.HangUpFd(), POLLIN, 0}};
             if (poll(ready, 3, 100) <= 0) {
                 continue;
             }
             if (ready[0].revents != 0) {
-                owner_.HandleBytes();
+                owner_.HandleByte();
             }
             if (ready[1].revents != 0) {
                 owner_.HandleErrorRequest();
@@ -76,7 +76,7 @@ class BlockHandOffTest : public ::testing::Test {
 
     // The worker has read a block and waits for the owner's thread, which has not run yet.
     bool BlockWaiting() const {
-        pollfd ready = {owner_.BytesReadyFd(), POLLIN, 0};
+        pollfd ready = {owner_.ByteReadyFd(), POLLIN, 0};
         return poll(&ready, 1, static_cast<int>(kEventBound.count() * 1000)) == 1;
     }
 
