@@ -3,7 +3,6 @@
 #ifndef DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 #define DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 
-#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -101,9 +100,6 @@ class CCommPort {
     bool workerAlive_ = false;  // guarded by aliveLock_; set by StartWorker, cleared by the worker
 
     std::thread worker_;  // owner's thread only
-
-    // Worker thread only: each block is read here and stays until the owner has handled it.
-    std::array<std::uint8_t, kReceiveBlockSize> receiveBuffer_{};
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 #include "serial/port_error.h"
@@ -77,15 +78,17 @@ void CCommPort::RunWorker() {
 // has handled every byte of it. One block a turn: a port that never stops sending must not keep
 // a queued frame from being written, so the worker goes back to its queue after each block.
 CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
+    // The block stays here, on the worker's stack, until the owner has handled it.
+    std::array<std::uint8_t, kReceiveBlockSize> block;
     for (;;) {
         if (StopRequested()) {
             return LinkState::kUp;
         }
-        const ssize_t count = read(port_.Get(), receiveBuffer_.data(), receiveBuffer_.size());
+        const ssize_t count = read(port_.Get(), block.data(), block.size());
         if (count > 0) {
-            owner_->DeliverBytes(std::span<const std::uint8_t>(receiveBuffer_.data(),
-                                                               static_cast<std::size_t>(count)),
-                                 portNumber_);
+            owner_->DeliverBytes(
+                std::span<const std::uint8_t>(block.data(), static_cast<std::size_t>(count)),
+                portNumber_);
             // A hang-up reported with these bytes is acted on at a later turn, once every byte
             // received before it has been delivered.
             return LinkState::kUp;
