@@ -4,7 +4,6 @@
 #ifndef DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 #define DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -27,7 +26,6 @@ class TestOwner : public PortOwner {
     void DeliverBytes(std::span<const std::uint8_t> block, int portNumber) override {
         std::unique_lock<std::mutex> lock(lock_);
         ++inDelivery_;
-        largestBlock_ = std::max(largestBlock_, block.size());
         for (const std::uint8_t byte : block) {
             bytes_.push_back(byte);
             lastPort_ = portNumber;
@@ -90,7 +88,6 @@ class TestOwner : public PortOwner {
     std::size_t HangUpCount() const { return hangUps_.size(); }
     std::size_t ErrorCount() const { return errors_.size(); }
     int LastPort() const { return lastPort_; }
-    std::size_t LargestBlock() const { return largestBlock_; }
 
   private:
     const bool holdDeliveries_;
@@ -103,7 +100,6 @@ class TestOwner : public PortOwner {
     std::size_t released_ = 0;         // guarded by lock_
     int inDelivery_ = 0;               // guarded by lock_
     int lastPort_ = 0;                 // guarded by lock_
-    std::size_t largestBlock_ = 0;     // guarded by lock_
 };
 
 #endif
