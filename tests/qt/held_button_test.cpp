@@ -96,6 +96,8 @@ TEST_F(HeldStepButton, EndsWhenReleasedWhileABoxIsUp) {
     Xdotool({"mouseup", "1"});
     ASSERT_TRUE(WaitUntil([&] { return !panel_->IsLeftButtonDown(); }))
         << "Qt records the release although the box kept it from the panel";
+    ASSERT_TRUE(WaitUntil([&] { return !panel_->Timers().IsRunning(TIMER_STEP_UP); }))
+        << "the repeat ends, by the box's activation or by the next tick";
     ExpectNoFurtherSteps();
     box->done(QMessageBox::Ok);
     ExpectNoFurtherSteps();
