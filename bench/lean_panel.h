@@ -44,6 +44,7 @@ class LeanTimers : public UiTimers {
     void StartTimer(int, int) override {}
     void StopTimer(int) override {}
     void Wait(int) override {}
+    std::int64_t NowMs() override { return 0; }
 };
 
 class LeanPort : public PortService, public PortProbe {

@@ -9,6 +9,7 @@
 
 #include "panel/device_state.h"
 #include "panel/input_message.h"
+#include "panel/panel_timers.h"
 #include "panel/panel_window.h"
 #include "panel/port_service.h"
 #include "panel/ui_timers.h"
@@ -71,7 +72,7 @@ class PanelLogic {
 
     DeviceState& state_;
     PanelWindow& window_;
-    UiTimers& timers_;
+    PanelTimers timers_;
     PortService& port_;
     PortProbe& probe_;
 };

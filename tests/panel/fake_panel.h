@@ -77,6 +77,7 @@ class FakeTimers : public UiTimers {
     }
     void StopTimer(int timerId) override { timers_.erase(timerId); }
     void Wait(int ms) override { now += ms; }
+    std::int64_t NowMs() override { return now; }
 
     bool Running(int timerId) const { return timers_.count(timerId) != 0; }
     std::set<int> RunningTimers() const {
