@@ -2,8 +2,6 @@
 // on Xvfb, so Qt sees the button as it sees an operator's mouse, also a release that reaches the
 // panel while a box blocks it. The repeat must end there, and no set frame may follow.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -40,23 +38,8 @@ class HeldStepButton : public PanelTest {
         }
     }
 
-    // Runs xdotool and waits for it, handling the panel's events meanwhile. Spawned rather than
-    // forked, as the thread sanitizer does not follow a fork of a process with threads.
-    void Xdotool(const std::vector<std::string>& arguments) {
-        std::vector<char*> argv{const_cast<char*>("xdotool")};
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ), 0);
-        int status = 0;
-        bool exited = false;
-        ASSERT_TRUE(RunEventsUntil([&] {
-            exited = exited || waitpid(pid, &status, WNOHANG) == pid;
-            return exited;
-        }));
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "xdotool failed";
+    static void Xdotool(const std::vector<std::string>& arguments) {
+        ASSERT_TRUE(RunXdotool(arguments)) << "xdotool " << arguments.front();
     }
 
     // Presses the left button over 》 and holds it until a few repeats have gone out.
