@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
