@@ -57,6 +57,11 @@ unsigned __stdcall PortWorkerProc(void* argument) {
                 return kWorkerExitCode;
             case WAIT_OBJECT_0 + CCommPort::kSerialEventIndex:
                 portAnswers = port.HandleSerialEvent();
+                // A port that keeps delivering answers every wait with a serial event, which
+                // outranks the write event: a frame queued meanwhile goes out now.
+                if (portAnswers && port.NextRequest() == CCommPort::Request::kWrite) {
+                    portAnswers = SendPending(port);
+                }
                 break;
             case WAIT_OBJECT_0 + CCommPort::kWriteIndex:
                 portAnswers = SendPending(port);
@@ -91,7 +96,8 @@ bool CCommPort::HandleSerialEvent() {
 
 bool ReceivePending(CCommPort& port) {
     for (;;) {
-        if (WaitForSingleObject(port.shutdownEvent_, 0) == WAIT_OBJECT_0) {
+        // Between bytes: the stop, and a queued frame, which must not wait for a quiet line.
+        if (port.NextRequest() != CCommPort::Request::kNone) {
             return true;
         }
         BYTE received = 0;
@@ -163,6 +169,18 @@ bool SendPending(CCommPort& port) {
         }
     }
     return failedStep == nullptr || port.ReportWorkerFailure(failedStep, errorCode);
+}
+
+CCommPort::Request CCommPort::NextRequest() const {
+    const HANDLE requests[] = {shutdownEvent_, writeEvent_};
+    switch (WaitForMultipleObjects(2, requests, FALSE, 0)) {
+        case WAIT_OBJECT_0:
+            return Request::kStop;
+        case WAIT_OBJECT_0 + 1:
+            return Request::kWrite;
+        default:
+            return Request::kNone;
+    }
 }
 
 bool CCommPort::ReportWorkerFailure(const char* operation, DWORD errorCode) {
