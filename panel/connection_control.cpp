@@ -73,7 +73,23 @@ void PanelLogic::OnOpenClose() {
     state_.portOpen = true;
 }
 
+// A storm of changes would otherwise cost a whole close and re-open for each one, each closing
+// the port the one before had just re-opened, long after the storm is over; and changes handled
+// one inside another would each act on a connection the other was still changing.
 void PanelLogic::OnDeviceChange() {
+    if (handlingDeviceChange_) {
+        devicesChangedAgain_ = true;
+        return;
+    }
+    handlingDeviceChange_ = true;
+    do {
+        devicesChangedAgain_ = false;
+        HandleDeviceChange();
+    } while (devicesChangedAgain_);
+    handlingDeviceChange_ = false;
+}
+
+void PanelLogic::HandleDeviceChange() {
     timers_.Wait(kSettleWaitMs);
     if (!state_.portOpen) {
         timers_.Wait(kSettleWaitMs);

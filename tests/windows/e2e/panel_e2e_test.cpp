@@ -9,6 +9,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "panel/panel_texts.h"
 #include "protocol/frame.h"
@@ -22,6 +23,9 @@ namespace {
 
 // Generous: Wine under a loaded machine can be slow, and nothing here measures time.
 constexpr DWORD kDeadlineMs = 30000;
+// After a storm of device changes: the last one's handling (under half a second), one more
+// for the changes that came during it, and two poll periods, with room to spare.
+constexpr DWORD kStormSettledMs = 6000;
 
 template <class Condition>
 bool WaitUntil(Condition condition, DWORD deadlineMs = kDeadlineMs) {
@@ -256,6 +260,28 @@ TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAndKeepsPolling) {
     EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
     ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 2)) << "polling stopped";
     EXPECT_EQ(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 0u) << "the configuration is kept";
+}
+
+TEST_F(WithPort, StormOfDeviceChangesEndsWithThePanelPolling) {
+    // Changes 50 ms apart, each sent as the system sends it, none waiting for the one before to
+    // be answered: most arrive while the panel is stopping its worker for an earlier one.
+    constexpr int kChanges = 50;
+    std::vector<std::thread> senders;
+    for (int change = 0; change < kChanges; ++change) {
+        senders.emplace_back([this] { Panel().SendDeviceChange(); });
+        Sleep(50);
+    }
+    std::size_t from = FrameCount();
+    // Far longer than the handling of the last change and one poll period; handled one by one,
+    // the storm's changes would keep the port closing and re-opening for some 20 s more.
+    const bool polling =
+        WaitUntil([&] { return CountFrom(Frames(), from, CMD_QUERY_TEMP) >= 2; }, kStormSettledMs);
+    for (std::thread& sender : senders) {
+        sender.join();
+    }
+    ASSERT_TRUE(polling) << "polling did not resume after the storm";
+    EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText);
+    EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
 }
 
 TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {
