@@ -2,6 +2,7 @@
 // received byte to the owner window and waits until it is handled; writes the queued frames.
 #include <optional>
 
+#include "protocol/frame.h"
 #include "serial/line_settings.h"
 #include "serial/port_error.h"
 #include "serial/port_notifications.h"
@@ -95,10 +96,21 @@ bool CCommPort::HandleSerialEvent() {
 }
 
 bool ReceivePending(CCommPort& port) {
+    // Bytes read since a frame was queued. The frame waits for at most one reply's worth, so a
+    // reply it found arriving is read whole before the write's purge, and a line that never
+    // falls quiet still lets the frame out.
+    std::size_t readWhileFrameWaits = 0;
     for (;;) {
-        // Between bytes: the stop, and a queued frame, which must not wait for a quiet line.
-        if (port.NextRequest() != CCommPort::Request::kNone) {
-            return true;
+        switch (port.NextRequest()) {
+            case CCommPort::Request::kStop:
+                return true;
+            case CCommPort::Request::kWrite:
+                if (readWhileFrameWaits++ == kMaxReplyBytes) {
+                    return true;
+                }
+                break;
+            case CCommPort::Request::kNone:
+                break;
         }
         BYTE received = 0;
         bool haveByte = false;

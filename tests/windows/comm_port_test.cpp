@@ -322,6 +322,35 @@ TEST_F(LinkedPortTest, QueuedFrameIsWrittenWhileBytesKeepArriving) {
     EXPECT_TRUE(boxes_.Texts().empty());
 }
 
+// The panel queues its next query while it is still handling the first byte of a reply (it waits
+// between queries before it gets to the bytes): the write's purge must not cut that reply.
+TEST_F(LinkedPortTest, FrameQueuedDuringAReplyLetsTheReplyFinish) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    const std::vector<BYTE> reply{0xED, 0xFA, 0x06, 0x0B, 0x0A, 0x03, 0x0A, 0x03, 0x12};
+    const std::vector<BYTE> query = Frame(0x44);
+    owner_.onByte = [&](BYTE) {
+        if (owner_.Bytes().size() == 1) {
+            Sleep(50);  // the rest of the reply is waiting when the frame is queued
+            port_.QueueWrite(query.data(), static_cast<DWORD>(query.size()));
+        }
+    };
+    ASSERT_TRUE(moduleEnd.Write(reply));
+    std::vector<BYTE> arrived;
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] {
+            const std::vector<BYTE> more = moduleEnd.ReadArrived();
+            arrived.insert(arrived.end(), more.begin(), more.end());
+            return arrived.size() >= query.size() && owner_.Bytes().size() >= reply.size();
+        },
+        kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes(), reply);
+    EXPECT_EQ(arrived, query);
+    port_.Shutdown();
+}
+
 TEST_F(LinkedPortTest, ShutdownFromInsideTheByteHandlerStopsAfterThatByte) {
     FarEnd moduleEnd(pair_.farPort);
     ASSERT_TRUE(moduleEnd.IsOpen());
