@@ -18,7 +18,6 @@
 #include "tests/windows/test_support/box_watcher.h"
 #include "tests/windows/test_support/far_end.h"
 #include "tests/windows/test_support/owner_window.h"
-#include "tests/windows/test_support/process_cpu.h"
 #include "tests/windows/test_support/test_ports.h"
 
 namespace {
@@ -291,22 +290,6 @@ TEST_F(LinkedPortTest, EverySerialEventNotifiesEachRegisteredClass) {
     EXPECT_EQ(owner_.NotificationPorts(),
               std::vector<LPARAM>(owner_.NotificationPorts().size(), pair_.port));
     port_.Shutdown();
-}
-
-// An open port with nothing arriving: the worker's wait for the next byte must not keep ending
-// (under Wine a serial-event wait on a pty does, every few milliseconds, at a third of a core).
-TEST_F(LinkedPortTest, IdleOpenPortLeavesTheProcessQuiet) {
-    constexpr DWORD kQuietWindowMs = 2000;
-    constexpr ULONGLONG kQuietCpuBudgetMs = 200;  // far below a busy core's share of the window
-    FarEnd moduleEnd(pair_.farPort);
-    ASSERT_TRUE(moduleEnd.IsOpen());
-    ASSERT_TRUE(Open(pair_.port));
-    StartServing(moduleEnd);
-    const ULONGLONG cpuBefore = ProcessCpuMs();
-    PumpMessagesUntil([] { return false; }, kQuietWindowMs);
-    EXPECT_LT(ProcessCpuMs() - cpuBefore, kQuietCpuBudgetMs);
-    port_.Shutdown();
-    EXPECT_TRUE(boxes_.Texts().empty());
 }
 
 TEST_F(LinkedPortTest, QueuedFrameIsWrittenWhileBytesKeepArriving) {

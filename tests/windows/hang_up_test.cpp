@@ -8,7 +8,6 @@
 #include "serial/win32/comm_port.h"
 #include "tests/windows/test_support/box_watcher.h"
 #include "tests/windows/test_support/owner_window.h"
-#include "tests/windows/test_support/process_cpu.h"
 #include "tests/windows/test_support/test_ports.h"
 
 namespace {
@@ -18,6 +17,15 @@ constexpr DWORD kHangUpTimeoutMs = 30000;
 constexpr DWORD kQuietWindowMs = 2000;
 // CPU time the whole process may use in that window: far below one busy core.
 constexpr ULONGLONG kQuietCpuBudgetMs = 400;
+
+ULONGLONG ProcessCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ms = [](const FILETIME& t) {
+        return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+    };
+    return ms(kernel) + ms(user);
+}
 
 bool CreateTrigger(const std::string& path) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
