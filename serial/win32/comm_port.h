@@ -76,11 +76,6 @@ class CCommPort {
 
     // Worker thread: a serial event arrived; serves every class registered with the driver.
     bool HandleSerialEvent();
-    // Worker thread, when received characters are the only class registered: starts the one-byte
-    // read that stands for the serial-event wait, unless it is still pending; and, once it has
-    // ended, delivers its byte and the bytes behind it.
-    bool ArmReadWait();
-    bool FinishReadWait();
 
     void StopWorkerWithoutDispatching();
     void ReleaseWorkerThread();
@@ -104,15 +99,11 @@ class CCommPort {
     // Shutdown, serial event (the event of serialWait_), write: the worker waits on all three.
     // The handles are set by Setup while no worker runs.
     HANDLE events_[3] = {};
-    // The overlapped serial-event wait, or the read-wait. Worker only while it runs. The driver
-    // completes a pending wait when the port closes, even after the worker has gone, so the record
-    // and the event word it fills live here, not on the worker's stack.
+    // The overlapped serial-event wait. Worker only while it runs. The driver completes a pending
+    // wait when the port closes, even after the worker has gone, so the record and the event
+    // word it fills live here, not on the worker's stack.
     OVERLAPPED serialWait_ = {};
     DWORD serialEventWord_ = 0;
-    // Worker only: the byte the read-wait fills (kept here for the same reason), and whether that
-    // read is pending. A purge before a write ends it on Windows but not under Wine.
-    BYTE waitByte_ = 0;
-    bool readWaitPending_ = false;
     // The overlapped record of reads and writes, worker only. Separate from serialWait_: a wait
     // that completes while a write is pending must not pass for the write's completion.
     OVERLAPPED transfer_ = {};

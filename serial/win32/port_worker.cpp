@@ -30,19 +30,9 @@ unsigned __stdcall PortWorkerProc(void* argument) {
     if (port.portHandle_ != INVALID_HANDLE_VALUE) {
         PurgeComm(port.portHandle_, CCommPort::kPurgeAll);
     }
-    // Received characters alone are waited for with a pending one-byte read, which ends only when
-    // a byte arrives. A serial-event wait serves the other classes; on a pty under Wine it also
-    // ends every few milliseconds, at a cost in CPU and memory that the read does not have.
-    const bool waitByReading = port.eventMask_ == kEvRxChar;
-    port.readWaitPending_ = false;
     bool portAnswers = true;
     while (portAnswers) {
-        if (waitByReading) {
-            portAnswers = port.ArmReadWait();
-            if (!portAnswers) {
-                break;
-            }
-        } else if (WaitCommEvent(port.portHandle_, &port.serialEventWord_, &port.serialWait_)) {
+        if (WaitCommEvent(port.portHandle_, &port.serialEventWord_, &port.serialWait_)) {
             // Completed at once: the serial-event handle is already signalled, but only worth
             // waking for when bytes are waiting.
             DWORD errors = 0;
@@ -67,7 +57,7 @@ unsigned __stdcall PortWorkerProc(void* argument) {
                 port.workerAlive_.store(0);
                 return kWorkerExitCode;
             case WAIT_OBJECT_0 + CCommPort::kSerialEventIndex:
-                portAnswers = waitByReading ? port.FinishReadWait() : port.HandleSerialEvent();
+                portAnswers = port.HandleSerialEvent();
                 // A port that keeps delivering answers every wait with a serial event, which
                 // outranks the write event: a frame queued meanwhile goes out now.
                 if (portAnswers && port.NextRequest() == CCommPort::Request::kWrite) {
@@ -86,36 +76,6 @@ unsigned __stdcall PortWorkerProc(void* argument) {
     WaitForSingleObject(port.shutdownEvent_, INFINITE);
     port.workerAlive_.store(0);
     return kWorkerExitCode;
-}
-
-bool CCommPort::ArmReadWait() {
-    if (readWaitPending_) {
-        return true;
-    }
-    // Completed at once or pending, the read signals the serial-event handle when done.
-    if (ReadFile(portHandle_, &waitByte_, 1, nullptr, &serialWait_) ||
-        GetLastError() == ERROR_IO_PENDING) {
-        readWaitPending_ = true;
-        return true;
-    }
-    return ReportWorkerFailure(kOpReadFile, GetLastError());
-}
-
-bool CCommPort::FinishReadWait() {
-    readWaitPending_ = false;
-    DWORD count = 0;
-    if (!GetOverlappedResult(portHandle_, &serialWait_, &count, FALSE)) {
-        const DWORD code = GetLastError();
-        // Aborted by the purge before a write: nothing was received.
-        if (code == ERROR_OPERATION_ABORTED) {
-            return true;
-        }
-        return ReportWorkerFailure(kOpReadResult, code);
-    }
-    if (count == 1) {
-        SendMessageA(owner_, WM_PORT_RXCHAR, waitByte_, portNumber_);
-    }
-    return ReceivePending(*this);
 }
 
 bool CCommPort::HandleSerialEvent() {
