@@ -25,8 +25,9 @@ namespace {
 // Generous: Wine under a loaded machine can be slow, and nothing here measures time.
 constexpr DWORD kDeadlineMs = 30000;
 // After a storm of device changes: the last one's handling (under half a second), one more
-// for the changes that came during it, and two poll periods, with room to spare.
-constexpr DWORD kStormSettledMs = 6000;
+// for the changes that came during it, the configuration asked again and two poll periods, with
+// room to spare; handled one by one, the storm's changes take some 20 s more.
+constexpr DWORD kStormSettledMs = 10000;
 
 template <class Condition>
 bool WaitUntil(Condition condition, DWORD deadlineMs = kDeadlineMs) {
