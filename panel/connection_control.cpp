@@ -122,6 +122,7 @@ void PanelLogic::HandleDeviceChange() {
             timers_.StopTimer(timerId);
         }
         state_.repeatCount = 0;
+        state_.repeating = false;
         if (SetupSelectedPort()) {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();
