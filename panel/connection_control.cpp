@@ -59,11 +59,20 @@ void PanelLogic::ShowClosed() {
 
 void PanelLogic::OnOpenClose() {
     if (state_.portOpen) {
+        // A device change that comes while Shutdown dispatches must not re-open the port in the
+        // middle of its close: the close would then show closed over a running worker. It is
+        // handled once the close is done, as a change on a closed panel.
+        handlingDeviceChange_ = true;
+        devicesChangedAgain_ = false;
         port_.Shutdown();
         timers_.Wait(kSettleWaitMs);
         StopAllTimers();
         FillPortList();
         ShowClosed();
+        handlingDeviceChange_ = false;
+        if (devicesChangedAgain_) {
+            OnDeviceChange();
+        }
         return;
     }
     const int item = window_.SelectedPortItem();

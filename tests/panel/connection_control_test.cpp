@@ -291,6 +291,28 @@ TEST(DeviceChange, ChangesDuringShutdownAreHandledOnceMoreAfterIt) {
     }
 }
 
+// A change dispatched while the close click's Shutdown waits must not re-open the port under the
+// close: the panel ends closed, with no worker left running and no timer, the list rebuilt.
+TEST(DeviceChange, ChangeDuringACloseWaitsForTheClose) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    bool delivered = false;
+    panel.port.duringShutdown = [&] {
+        if (!delivered) {
+            delivered = true;
+            panel.logic.OnDeviceChange();
+        }
+    };
+    panel.logic.OnOpenClose();
+
+    EXPECT_EQ(panel.port.shutdowns, 1);
+    EXPECT_EQ(panel.port.setups, std::vector<int>{3});
+    EXPECT_FALSE(panel.state.portOpen);
+    EXPECT_TRUE(panel.timers.RunningTimers().empty());
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
+}
+
 // A reply cut off by closing the port must not be completed by the first bytes of the next
 // connection: the assembler starts afresh with every open.
 TEST(OpenClose, NoFrameSpansTwoConnections) {
