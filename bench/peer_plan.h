@@ -100,10 +100,11 @@ class PeerPlan {
         }
         phases_.push_back(phase);
     }
-    // Whole replies of at least `count` bytes, so the next phase starts on a reply too.
+    // Whole replies of at least `count` bytes, so the next phase starts on a reply too; at least
+    // one, since the receiver only knows a phase has ended by its last byte.
     void AddBytes(WriteMode mode, std::size_t count) {
         PeerPhase phase{mode, NextFrame(), 0, NextByte(), 0};
-        while (phase.bytes < count) {
+        while (phase.bytes < count || phase.frames == 0) {
             phase.bytes += Frame(phase.firstFrame + phase.frames).size();
             ++phase.frames;
         }

@@ -1,41 +1,13 @@
-// The part every peer receiving program shares: a recorder that takes each received byte on the
-// Qt UI thread, feeds it to the reply assembler, checks it against the stream and records what
-// the plan's phase asks for; and the program's frame around the path that opens the pty.
+// The frame every peer receiving program shares around the path that opens the pty: the Qt
+// application, the recorder every received byte goes to, and the report at the end.
 #ifndef DRIVERPANEL_BENCH_PEER_RECEIVER_H
 #define DRIVERPANEL_BENCH_PEER_RECEIVER_H
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "bench/peer_plan.h"
-#include "bench/peer_report.h"
-#include "protocol/reply_assembler.h"
-
-class PeerRecorder {
-  public:
-    // `finished` runs on the UI thread once the plan's last byte has been handled.
-    PeerRecorder(const PeerPlan& plan, std::function<void()> finished);
-
-    // UI thread: one received byte, in the order received.
-    void Take(std::uint8_t byte);
-
-    // Once the loop has ended: what was recorded, as report lines on `fd`.
-    void Report(int fd) const;
-
-  private:
-    void BeginPhase(PhaseRecord& record);
-    void EndPhase(PhaseRecord& record);
-
-    const PeerPlan& plan_;
-    std::function<void()> finished_;
-    ReplyAssembler assembler_;
-    std::size_t phase_ = 0;
-    std::vector<PhaseRecord> records_;
-    StreamCheck check_;
-};
+#include "bench/peer_recorder.h"
 
 // A path's open port and whatever keeps it alive; destroyed on the UI thread after the loop.
 class OpenedPath {
