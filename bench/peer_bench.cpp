@@ -113,7 +113,8 @@ void PrintRuns(const std::vector<Run>& runs) {
     std::printf(
         "| Run | Load (1 min) before → after | Path | Whole frame, median / p99 µs | "
         "Byte alone, median / p99 µs | CPU, a frame a write (switches/s) | "
-        "CPU, a byte a write (switches/s) | Sustained B/s | Lost / out of order |\n");
+        "CPU, a byte a write (switches/s) | Sustained B/s | Lost / out of order / replies "
+        "dropped |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (std::size_t r = 0; r < runs.size(); ++r) {
         for (std::size_t p = 0; p < kPathCount; ++p) {
@@ -126,11 +127,12 @@ void PrintRuns(const std::vector<Run>& runs) {
             }
             std::printf(
                 "%.1f / %.1f | %.1f / %.1f | %.3f %% (%.0f) | %.3f %% (%.0f) | %.0f | "
-                "%llu / %llu |\n",
+                "%llu / %llu / %llu |\n",
                 f.wholeFrame.medianUs, f.wholeFrame.p99Us, f.byteAlone.medianUs, f.byteAlone.p99Us,
                 f.cpuFramePerWrite * 100, f.switchesFramePerWrite, f.cpuBytePerWrite * 100,
                 f.switchesBytePerWrite, f.bytesPerSecond, static_cast<unsigned long long>(f.lost),
-                static_cast<unsigned long long>(f.mismatched));
+                static_cast<unsigned long long>(f.mismatched),
+                static_cast<unsigned long long>(f.missingReplies));
         }
     }
 }
@@ -220,8 +222,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "run %zu of %zu: %s\n", r + 1, runCount, kPaths[p].name);
             run.paths[p] = RunPath(directory + "/" + kPaths[p].program, plan);
             const PathFigures& f = run.paths[p];
-            allComplete = allComplete && f.complete && f.lost == 0 && f.mismatched == 0 &&
-                          f.missingReplies == 0;
+            // A reply the assembler dropped because the receiver stalled mid-reply is reported,
+            // not failed: the bytes all arrived, in order.
+            allComplete = allComplete && f.complete && f.lost == 0 && f.mismatched == 0;
         }
         run.loadAfter = LoadAverage();
     }

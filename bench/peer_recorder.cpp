@@ -60,7 +60,11 @@ PeerRecorder::PeerRecorder(const PeerPlan& plan, int reportFd, std::function<voi
 void PeerRecorder::Take(std::uint8_t byte) {
     const std::size_t index = check_.taken++;
     check_.mismatched += byte == plan_.Byte(index) ? 0 : 1;
-    const bool completed = !assembler_.Take(byte).empty();
+    // The assembler is given the time the byte is taken, as the panel gives it: a receiver
+    // stalled mid-reply for longer than the assembler's gap limit loses that reply, as the panel
+    // would, and the driver reports it.
+    const std::int64_t takenAt = Now();
+    const bool completed = !assembler_.Take(byte, takenAt / 1000000).empty();
     check_.replies += completed ? 1 : 0;
     if (phase_ >= records_.size()) {
         return;  // beyond the plan: checked, not timed
@@ -72,7 +76,7 @@ void PeerRecorder::Take(std::uint8_t byte) {
     }
     if (phase.mode == WriteMode::kBytePaced ||
         (phase.mode == WriteMode::kFramePaced && completed)) {
-        record.times.push_back(Now());
+        record.times.push_back(takenAt);
     }
     if (index + 1 == phase.firstByte + phase.bytes) {
         EndPhase(record);

@@ -20,7 +20,8 @@ struct PathFigures {
     double bytesPerSecond = 0;  // flood: first write until the last byte was taken
     std::uint64_t lost = 0;
     std::uint64_t mismatched = 0;  // bytes out of order or altered
-    std::uint64_t missingReplies = 0;
+    std::uint64_t missingReplies =
+        0;  // dropped by the assembler: a stall longer than its gap limit
 };
 
 // `program` is the receiver's executable; it is given the pty and the plan's options.
