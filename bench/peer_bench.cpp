@@ -5,8 +5,6 @@
 // thread. Prints markdown tables for docs/performance.md: each run, the ratios to the peers per
 // run, and the minimum, median and maximum over the runs.
 // Usage: peer_bench [--runs N] [--label TEXT] [plan options]   (peer_bench --help)
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
@@ -152,11 +150,16 @@ void PrintRatios(const std::vector<Run>& runs) {
     std::printf("\n");
     for (std::size_t r = 0; r < runs.size(); ++r) {
         std::printf("| %zu |", r + 1);
-        const PathFigures& own = runs[r].paths[kOwnPath];
+        const PathFigures* paths = runs[r].paths;
+        // A failed path has no figures to compare.
+        const auto ratio = [&](std::size_t figure, std::size_t peer) {
+            return paths[kOwnPath].complete && paths[peer].complete
+                       ? Ratio(kFigures[figure].value(paths[kOwnPath]),
+                               kFigures[figure].value(paths[peer]))
+                       : std::string("–");
+        };
         for (std::size_t k : kRatioFigures) {
-            const double mine = kFigures[k].value(own);
-            std::printf(" %s / %s |", Ratio(mine, kFigures[k].value(runs[r].paths[1])).c_str(),
-                        Ratio(mine, kFigures[k].value(runs[r].paths[2])).c_str());
+            std::printf(" %s / %s |", ratio(k, 1).c_str(), ratio(k, 2).c_str());
         }
         std::printf("\n");
     }
