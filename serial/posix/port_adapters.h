@@ -1,7 +1,7 @@
 // The panel's port services on Linux: the port object with the panel as its owner, and the
 // port registry as the probe.
-#ifndef DRIVERPANEL_PANEL_QT_PORT_ADAPTERS_H
-#define DRIVERPANEL_PANEL_QT_PORT_ADAPTERS_H
+#ifndef DRIVERPANEL_SERIAL_POSIX_PORT_ADAPTERS_H
+#define DRIVERPANEL_SERIAL_POSIX_PORT_ADAPTERS_H
 
 #include "panel/port_service.h"
 #include "serial/port_owner.h"

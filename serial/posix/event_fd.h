@@ -1,6 +1,6 @@
 // An owned Linux eventfd: a counter one thread signals and another waits on or polls.
-#ifndef DRIVERPANEL_PANEL_QT_EVENT_FD_H
-#define DRIVERPANEL_PANEL_QT_EVENT_FD_H
+#ifndef DRIVERPANEL_SERIAL_POSIX_EVENT_FD_H
+#define DRIVERPANEL_SERIAL_POSIX_EVENT_FD_H
 
 class EventFd {
   public:

@@ -1,5 +1,5 @@
 // eventfd wrapped for the byte hand-off and the worker's requests to the UI thread.
-#include "panel/qt/event_fd.h"
+#include "serial/posix/event_fd.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>

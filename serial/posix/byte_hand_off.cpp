@@ -1,5 +1,5 @@
 // The worker-to-UI byte hand-off.
-#include "panel/qt/byte_hand_off.h"
+#include "serial/posix/byte_hand_off.h"
 
 void ByteHandOff::Deliver(ReceivedByte received) {
     if (closed_.load(std::memory_order_acquire)) {

@@ -1,14 +1,14 @@
 // Hands received bytes from the port's worker to the UI thread one at a time: the worker posts a
 // byte and waits until the UI thread has handled it, so bytes are handled in order and the worker
 // never reads ahead. A one-slot mailbox and two eventfds; the UI thread watches ReadyFd().
-#ifndef DRIVERPANEL_PANEL_QT_BYTE_HAND_OFF_H
-#define DRIVERPANEL_PANEL_QT_BYTE_HAND_OFF_H
+#ifndef DRIVERPANEL_SERIAL_POSIX_BYTE_HAND_OFF_H
+#define DRIVERPANEL_SERIAL_POSIX_BYTE_HAND_OFF_H
 
 #include <atomic>
 #include <cstdint>
 #include <optional>
 
-#include "panel/qt/event_fd.h"
+#include "serial/posix/event_fd.h"
 
 struct ReceivedByte {
     std::uint8_t byte;
