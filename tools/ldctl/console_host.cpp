@@ -58,7 +58,13 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
       probe(registry),
       logic(state, window, loop, countingService, probe) {
     owner.Attach(EventLoopPortOwner::Handlers{
-        .byte = [this](std::uint8_t byte, int portNumber) { logic.OnPortByte(byte, portNumber); },
+        .byte =
+            [this](std::uint8_t byte, int portNumber) {
+                logic.OnPortByte(byte, portNumber);
+                if (onReceived_) {
+                    onReceived_(byte);
+                }
+            },
         // A hang-up is a device change to the panel: it re-opens the port if it is still there.
         .hangUp = [this] { logic.OnDeviceChange(); },
     });

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -72,6 +73,10 @@ class ConsoleHost {
     CommandFailure LostPortFailure() const;
     // The port as the user named it, for messages.
     const std::string& PortName() const { return portName_; }
+    // Runs with each received byte after the panel has handled it.
+    void OnReceived(std::function<void(std::uint8_t byte)> observer) {
+        onReceived_ = std::move(observer);
+    }
     // How many "Warning!" boxes the panel has shown.
     int WarningsShown() const { return warningsShown_; }
 
@@ -92,7 +97,8 @@ class ConsoleHost {
     int FindPortItem(const std::string& port);
     CommandFailure OpenFailure(int portNumber);
 
-    // All on the loop's thread, where the boxes are shown.
+    // All on the loop's thread, where the boxes are shown and bytes are handled.
+    std::function<void(std::uint8_t)> onReceived_;
     std::string portName_;
     bool opened_ = false;
     bool applicationErrorShown_ = false;

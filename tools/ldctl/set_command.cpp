@@ -6,6 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "panel/typed_value.h"
+#include "protocol/frame.h"
+#include "protocol/reply_assembler.h"
+#include "protocol/reply_layout.h"
 #include "resources/resource.h"
 #include "tools/ldctl/commands.h"
 #include "tools/ldctl/console_host.h"
@@ -35,10 +38,14 @@ int RunSet(const SetOptions& options) {
     StopSignals signals;
     ConsoleHost host(signals);
 
-    // Every setpoint the module reports is written into the current field.
+    // The module answers each set frame with its setpoints. A configuration reply also carries
+    // them, but a slow module may still be answering queries sent before the set frame.
+    ReplyAssembler replies;
     int answers = 0;
-    host.window.OnTextWritten([&](int controlId, const std::string&) {
-        if (controlId == IDC_CURRENT) {
+    host.OnReceived([&](std::uint8_t byte) {
+        const auto reply = replies.Take(byte);
+        if (!reply.empty() && reply[kCodeIndex] == REPLY_SETPOINTS &&
+            ReplyCarries(reply, kSetpointsMinLength)) {
             ++answers;
         }
     });

@@ -201,22 +201,29 @@ TEST(LdctlWatch, PrintsTheModelsReadingsInEveryFormatAndSendsOnlyThePanelsQuerie
 }
 
 TEST(LdctlSet, AppliesTheFieldsRulesAndPrintsTheConfirmedSetpoint) {
+    using namespace std::chrono_literals;
     struct Case {
         std::uint8_t variant;
         const char* typed;
         std::uint8_t command;
         std::uint16_t sent;
         bool clamped;
+        std::chrono::milliseconds replyDelay;
     };
     const Case cases[] = {
-        {1, "900", CMD_SET_A, 500, true},    // above the maximum of 500 mA
-        {1, "-5", CMD_SET_A, 0, true},       // below zero
-        {2, "12.7", CMD_SET_B, 12, false},   // truncated, not clamped
-        {1, "1e2x", CMD_SET_A, 100, false},  // read as far as it is a number
+        {1, "900", CMD_SET_A, 500, true, 0ms},    // above the maximum of 500 mA
+        {1, "-5", CMD_SET_A, 0, true, 0ms},       // below zero
+        {2, "12.7", CMD_SET_B, 12, false, 0ms},   // truncated, not clamped
+        {1, "1e2x", CMD_SET_A, 100, false, 0ms},  // read as far as it is a number
+        // Slow enough that replies to the configuration queries sent before the set frame
+        // arrive after it, carrying the old setpoint: they are no confirmation.
+        {1, "250", CMD_SET_A, 250, false, 800ms},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
-        SimulatorPort sim(ExactModule(c.variant));
+        ModuleConfig config = ExactModule(c.variant);
+        config.faults.replyDelay = c.replyDelay;
+        SimulatorPort sim(config);
         ASSERT_TRUE(sim.linked);
         const LdctlResult result = sim.Run({"set", kLink, c.typed, "--json"});
         ASSERT_EQ(result.status, 0) << result.err;
