@@ -87,21 +87,25 @@ void ConsoleHost::ListPorts() {
     logic.OnInitDialog();
 }
 
+// Names first, then numbers, then device paths: a link may be called "3".
 int ConsoleHost::FindPortItem(const std::string& name) {
-    for (int item = 0; item < state.portCount; ++item) {
-        const int number = state.portTable[static_cast<std::size_t>(item)];
-        if (window.PortItems()[static_cast<std::size_t>(item)] == name ||
-            std::to_string(number) == name) {
-            return item;
+    const auto find = [this](const std::function<bool(int item, int number)>& matches) {
+        for (int item = 0; item < state.portCount; ++item) {
+            if (matches(item, state.portTable[static_cast<std::size_t>(item)])) {
+                return item;
+            }
         }
+        return -1;
+    };
+    int item =
+        find([&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == name; });
+    if (item < 0) {
+        item = find([&](int, int number) { return std::to_string(number) == name; });
     }
-    for (int item = 0; item < state.portCount; ++item) {
-        const int number = state.portTable[static_cast<std::size_t>(item)];
-        if (registry.DevicePath(number) == name) {
-            return item;
-        }
+    if (item < 0) {
+        item = find([&](int, int number) { return registry.DevicePath(number) == name; });
     }
-    return -1;
+    return item;
 }
 
 void ConsoleHost::Open(const std::string& name) {

@@ -44,7 +44,7 @@ class CountingPortService : public PortService {
 
   private:
     PortService& port_;
-    int setFrames_ = 0;
+    int setFrames_ = 0;  // the loop's thread only, where the panel queues its frames
 };
 
 class ConsoleHost {

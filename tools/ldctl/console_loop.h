@@ -52,7 +52,7 @@ class ConsoleLoop : public UiTimers {
     StopSignals& signals_;
     std::function<void(int)> onTick_;
     std::map<int, Timer> timers_;  // running timers by id; the loop's thread only
-    std::vector<Watched> watched_;
+    std::vector<Watched> watched_;  // the loop's thread only, as is the rest
     int stopSignal_ = 0;
 };
 

@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::Success& done) {  // --help, --version
         return app.exit(done);
     } catch (const CLI::ParseError& error) {
-        std::cerr << "ldctl: " << error.what() << "\nRun ldctl --help for more.\n";
+        std::cerr << "ldctl: " << error.what() << " (ldctl --help shows the usage)\n";
         return ToInt(ExitStatus::kUsage);
     }
     watch.format = format == "csv"    ? ReadingFormat::kCsv
