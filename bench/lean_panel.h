@@ -30,6 +30,7 @@ class LeanWindow : public PanelWindow {
     void InsertPortItem(int, const std::string&) override {}
     void SelectPortItem(int) override {}
     int SelectedPortItem() override { return 0; }
+    bool IsLeftButtonDown() override { return false; }
     void ShowWarning(const std::string&, const std::string&) override {}
 
   private:
@@ -43,6 +44,7 @@ class LeanTimers : public UiTimers {
     void StartTimer(int, int) override {}
     void StopTimer(int) override {}
     void Wait(int) override {}
+    std::int64_t NowMs() override { return 0; }
 };
 
 class LeanPort : public PortService, public PortProbe {

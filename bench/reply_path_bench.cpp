@@ -54,7 +54,7 @@ void AssemblerOnly(benchmark::State& run, const Stream& stream) {
     std::size_t replies = 0;
     for (auto _ : run) {
         for (std::uint8_t b : stream) {
-            replies += assembler.Take(b).empty() ? 0 : 1;
+            replies += assembler.Take(b, 0).empty() ? 0 : 1;
         }
         benchmark::DoNotOptimize(replies);
     }

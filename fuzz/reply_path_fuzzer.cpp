@@ -1,8 +1,9 @@
 // libFuzzer target for the receive path: the input is what the module's line delivers to an open
 // panel, byte by byte, with some bytes repeated from another port and poll ticks in between.
 // Beyond crashes and undefined behaviour it checks two things that must hold for any input: the
-// panel takes exactly the replies a plain scan of the stream finds, and every frame it sends is a
-// well-formed request that keeps the setpoint within the module's maximum.
+// assembler takes exactly the replies a plain scan of the stream finds, each stretch between two
+// poll ticks scanned on its own (a tick is a longer pause than a reply may hold), and every frame
+// the panel sends is a well-formed request that keeps the setpoint within the module's maximum.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,23 +55,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ReplyAssembler assembler;
     std::vector<Bytes> taken;
+    std::vector<Bytes> expected;
+    Bytes sinceTick;
+    auto scanSinceTick = [&] {
+        for (Bytes& reply : ReferenceReplies(sinceTick)) {
+            expected.push_back(std::move(reply));
+        }
+        sinceTick.clear();
+    };
     std::size_t checked = 0;
     for (std::size_t i = 0; i < stream.size(); ++i) {
         if (foreignEvery != 0 && i % foreignEvery == 0) {
             panel.logic.OnPortByte(stream[i], kForeignPort);
         }
         panel.logic.OnPortByte(stream[i], panel.state.selectedPort);
-        const auto frame = assembler.Take(stream[i]);
+        const auto frame = assembler.Take(stream[i], panel.timers.now);
         if (!frame.empty()) {
             taken.emplace_back(frame.begin(), frame.end());
         }
+        sinceTick.push_back(stream[i]);
         if ((i + 1) % kBytesPerTick == 0) {
             panel.RunFor(kPollPeriodMs);
+            scanSinceTick();
             for (; checked < panel.port.sent.size(); ++checked) {
                 RequireSoundRequest(panel.port.sent[checked].bytes, panel.state);
             }
         }
     }
-    Require(taken == ReferenceReplies(stream));
+    scanSinceTick();
+    Require(taken == expected);
     return 0;
 }

@@ -6,7 +6,13 @@
 #include "panel/panel_timing.h"
 #include "resources/resource.h"
 
+// The rebuilt list keeps the port that was selected while it is present, so that a close and a
+// new open reach the same device; otherwise the first port is selected.
 void PanelLogic::FillPortList() {
+    const int item = window_.SelectedPortItem();
+    const int previousPort =
+        item >= 0 && item < state_.portCount ? state_.portTable[static_cast<std::size_t>(item)] : 0;
+    int reselect = 0;
     window_.ResetPortList();
     state_.portCount = 0;
     state_.configured = false;
@@ -17,12 +23,15 @@ void PanelLogic::FillPortList() {
         if (!text) {
             continue;
         }
+        if (n == previousPort) {
+            reselect = state_.portCount;
+        }
         state_.portTable[state_.portCount] = static_cast<std::uint8_t>(n);
         window_.InsertPortItem(state_.portCount, *text);
         ++state_.portCount;
     }
     if (state_.portCount != 0) {
-        window_.SelectPortItem(0);
+        window_.SelectPortItem(reselect);
     }
 }
 
@@ -40,6 +49,7 @@ void PanelLogic::StopAllTimers() {
     for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP, TIMER_CONFIG}) {
         timers_.StopTimer(timerId);
     }
+    state_.repeating = false;
 }
 
 void PanelLogic::ShowClosed() {
@@ -88,8 +98,16 @@ void PanelLogic::OnDeviceChange() {
     state_.portOpen = false;
     timers_.Wait(kSettleWaitMs);
     if (probe_.Probe(state_.selectedPort)) {
-        // Still there: the same connection resumes; timers, list and button stay as they are.
+        // Still there, but another module may now be behind the same port: nothing may be sent
+        // with the old configuration, so the panel asks for it again as after an open, and polls
+        // with the first reply. List and button stay as they are.
+        state_.configured = false;
+        for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP}) {
+            timers_.StopTimer(timerId);
+        }
+        state_.repeatCount = 0;
         if (SetupSelectedPort()) {
+            timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();
             state_.portOpen = true;
         }

@@ -35,6 +35,11 @@ struct DeviceState {
     std::uint16_t power = 0;  // 0.1 mW under variant A, 1 mW under variant B
 
     std::uint8_t repeatCount = 0;  // auto-repeat ticks of a held step button, up to the limit
+    bool repeating = false;        // a step button's repeat timer runs
+    // Where the panel last put the slider (a confirmed setpoint) or last took its position from
+    // (the poll). The slider shows anything else only when the operator moved it, or when it
+    // could not show the setpoint the module reported.
+    std::int32_t knownSliderPosition = 0;
     SetFrame setFrame = kEmptySetFrame;
     ReplyAssembler assembler;
 

@@ -19,7 +19,7 @@ void PanelLogic::OnPortByte(std::uint8_t byte, int portNumber) {
     if (portNumber != state_.selectedPort) {
         return;
     }
-    const auto frame = state_.assembler.Take(byte);
+    const auto frame = state_.assembler.Take(byte, timers_.ReceiveClockMs());
     if (!frame.empty()) {
         DispatchReply(frame);
     }

@@ -9,6 +9,7 @@
 
 #include "panel/device_state.h"
 #include "panel/input_message.h"
+#include "panel/panel_timers.h"
 #include "panel/panel_window.h"
 #include "panel/port_service.h"
 #include "panel/ui_timers.h"
@@ -30,6 +31,10 @@ class PanelLogic {
     // Pre-translation: true when the message is swallowed, false when it goes on to dispatch.
     bool PreTranslate(const InputMessage& message);
 
+    // The panel lost activation to another window (a box, another program): a held step button
+    // no longer reaches it, so its repeat ends as on a release.
+    void OnDeactivate();
+
     // Control notifications.
     void Apply();        // SET clicked, or Enter in the current field
     void StepDown();     // 《 clicked, and each TIMER_STEP_DOWN tick
@@ -46,6 +51,7 @@ class PanelLogic {
     void OnSetpointsReply(std::span<const std::uint8_t> frame);
     void OnTempReply(std::span<const std::uint8_t> frame);
     void OnPowerReply(std::span<const std::uint8_t> frame);
+    void PlaceSlider(std::int32_t setpoint);
 
     // Setpoint control.
     void BuildSetFrame(std::int32_t value);
@@ -56,6 +62,7 @@ class PanelLogic {
     // Timer ticks.
     void Poll();
     void RepeatStep(void (PanelLogic::*step)());
+    void EndRepeat();
     void QueueQuery(const QueryFrame& frame);
 
     // Connection control.
@@ -65,7 +72,7 @@ class PanelLogic {
 
     DeviceState& state_;
     PanelWindow& window_;
-    UiTimers& timers_;
+    PanelTimers timers_;
     PortService& port_;
     PortProbe& probe_;
 };

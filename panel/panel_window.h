@@ -28,6 +28,11 @@ class PanelWindow {
     virtual void SelectPortItem(int index) = 0;
     virtual int SelectedPortItem() = 0;  // -1 when nothing is selected
 
+    // Whether the left mouse button is down, as the window system last saw it for the panel's
+    // input, including a release the panel's own controls never received (one that came while a
+    // box was up).
+    virtual bool IsLeftButtonDown() = 0;
+
     // Modal box owned by the panel: only an OK button, no icon. Returns when it is dismissed.
     virtual void ShowWarning(const std::string& text, const std::string& title) = 0;
 };

@@ -52,7 +52,7 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
     for (int i = 1; i < kSliderTickDivisions; ++i) {
         window_.SetSliderTick(i * maximum / kSliderTickDivisions);
     }
-    window_.SetSliderPosition(setpoint);
+    PlaceSlider(setpoint);
     window_.SetControlText(IDC_CURRENT, FormatInteger(setpoint));
 
     if (!state_.configured) {
@@ -69,8 +69,15 @@ void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
     state_.setpointA = ReadU16(frame, kSetpointsA);
     state_.setpointB = ReadU16(frame, kSetpointsB);
     const std::int32_t setpoint = state_.ActiveSetpoint();
-    window_.SetSliderPosition(setpoint);
+    PlaceSlider(setpoint);
     window_.SetControlText(IDC_CURRENT, FormatInteger(setpoint));
+}
+
+// The poll compares the slider with this setpoint, not with what the slider can show: one above
+// its range shows as the end, and the poll then pulls the module's setpoint down to it.
+void PanelLogic::PlaceSlider(std::int32_t setpoint) {
+    window_.SetSliderPosition(setpoint);
+    state_.knownSliderPosition = setpoint;
 }
 
 void PanelLogic::OnTempReply(std::span<const std::uint8_t> frame) {

@@ -1,5 +1,7 @@
 // Changing the drive current: a typed value, a step down or up, and the set frame that carries
 // the new active setpoint to the module. None of these moves the slider or rewrites the field.
+#include <algorithm>
+
 #include "panel/panel_logic.h"
 #include "panel/panel_texts.h"
 #include "panel/panel_timing.h"
@@ -26,6 +28,10 @@ void PanelLogic::Apply() {
     }
     const std::string text = window_.ControlText(IDC_CURRENT);
     if (text.empty()) {
+        // The box takes the release of a held step button, so its repeat ends here, not later.
+        if (state_.repeating) {
+            EndRepeat();
+        }
         window_.ShowWarning(kFormatErrorText, kWarningTitle);
         return;
     }
@@ -40,19 +46,18 @@ int PanelLogic::StepSize() const {
     return state_.repeatCount / kRepeatTicksPerStepSize + 1;
 }
 
+// Both directions land within 0 and the maximum, also from a setpoint the module reported
+// outside it: one step down from above the maximum must not leave the current there.
 void PanelLogic::StepDown() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
-    const std::int32_t value = state_.ActiveSetpoint() - StepSize();
-    SetActiveSetpoint(value < 0 ? 0 : value);
+    SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() - StepSize(), 0, state_.ActiveMaximum()));
 }
 
 void PanelLogic::StepUp() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
-    const std::int32_t value = state_.ActiveSetpoint() + StepSize();
-    const std::int32_t maximum = state_.ActiveMaximum();
-    SetActiveSetpoint(value > maximum ? maximum : value);
+    SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() + StepSize(), 0, state_.ActiveMaximum()));
 }

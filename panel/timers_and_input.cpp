@@ -8,10 +8,14 @@ void PanelLogic::QueueQuery(const QueryFrame& frame) {
     port_.QueueWrite(frame.data(), frame.size());
 }
 
-// A dragged slider reaches the module only here, at the next poll.
+// A dragged slider reaches the module only here, at the next poll. The slider's position goes
+// out only when it is not where the panel last put it or took it from: a typed or stepped value
+// whose confirmation is late or lost must not be undone by sending the old position back. A
+// setpoint above the slider's range still shows as the end of the range, so it is pulled down.
 void PanelLogic::Poll() {
     const int position = window_.SliderPosition();
-    if (position != state_.ActiveSetpoint()) {
+    if (position != state_.knownSliderPosition) {
+        state_.knownSliderPosition = position;
         state_.ActiveSetpoint() = position;
         BuildSetFrame(position);
         if (state_.portOpen) {
@@ -26,11 +30,34 @@ void PanelLogic::Poll() {
     }
 }
 
+// A release the panel did not see (it came while a box was up) must not leave the current
+// ramping to the maximum: a tick without the button down is that release, and steps nothing.
 void PanelLogic::RepeatStep(void (PanelLogic::*step)()) {
+    if (!window_.IsLeftButtonDown()) {
+        EndRepeat();
+        return;
+    }
     if (state_.repeatCount < kRepeatCountLimit) {
         ++state_.repeatCount;
     }
     (this->*step)();
+}
+
+// What a left-button release does to a held step button: its repeat ends and polling resumes.
+void PanelLogic::EndRepeat() {
+    timers_.StopTimer(TIMER_STEP_UP);
+    timers_.StopTimer(TIMER_STEP_DOWN);
+    state_.repeatCount = 0;
+    state_.repeating = false;
+    if (state_.configured) {
+        timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+    }
+}
+
+void PanelLogic::OnDeactivate() {
+    if (state_.repeating) {
+        EndRepeat();
+    }
 }
 
 void PanelLogic::OnTimer(int timerId) {
@@ -73,15 +100,13 @@ bool PanelLogic::PreTranslate(const InputMessage& message) {
                 timers_.StopTimer(TIMER_POLL);
                 timers_.StopTimer(down ? TIMER_STEP_UP : TIMER_STEP_DOWN);
                 state_.repeatCount = 0;
+                state_.repeating = true;
                 timers_.StartTimer(down ? TIMER_STEP_DOWN : TIMER_STEP_UP, kStepRepeatPeriodMs);
             }
             return false;
         case InputKind::LeftButtonUp:
             if (state_.configured) {
-                timers_.StopTimer(TIMER_STEP_UP);
-                timers_.StopTimer(TIMER_STEP_DOWN);
-                state_.repeatCount = 0;
-                timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+                EndRepeat();
             }
             return false;
         case InputKind::Other:

@@ -1,9 +1,11 @@
-// Decimal reading without floating point: the number is a digit string D and a power of ten E,
-// and only the integer part of D x 10^E matters, which is at most ten digits when it fits.
+// Decimal reading as atof reads it: the number is rounded to the nearest double first, so a text
+// just below an integer that rounds up to it gives that integer. The conversion itself is
+// std::from_chars, which rounds correctly and never looks at the locale.
 #include "panel/typed_value.h"
 
+#include <charconv>
 #include <cstddef>
-#include <string>
+#include <system_error>
 
 namespace {
 
@@ -15,38 +17,21 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Larger exponents change nothing: every digit string is shorter than this, so the value is
-// then certainly below 1 or above any int32 maximum. Keeping the exponent bounded keeps the
-// arithmetic below from overflowing.
+// Exponents beyond this change nothing below: a digit string is far shorter, so the number is
+// then certainly beyond 1 or below it. Bounding it keeps the sums from overflowing.
 constexpr long long kExponentBound = 1'000'000'000'000LL;
 
-// An int32 has at most ten digits, so an integer part with more exceeds any maximum.
-constexpr long long kMaxIntegerDigits = 10;
-
-// value = (the significant digits as an integer) x 10^exponent. Only the leading digits are
-// kept: any digit beyond the tenth lies in the fraction whenever the value can fit.
-struct DecimalNumber {
-    bool negative = false;
-    std::string leadingDigits;       // the first significant digits, at most kMaxIntegerDigits
-    long long significantCount = 0;  // all digits from the first non-zero one, '.' removed
-    long long exponent = 0;
-};
-
-DecimalNumber ReadDecimal(std::string_view text) {
-    DecimalNumber number;
+// For a number the conversion found beyond the range of a double, which is either larger than
+// any maximum or closer to 0 than any double: whether it is at least 1. The digits before the
+// point, or the zeros after it before the first significant digit, plus the exponent tell.
+bool BeyondOne(std::string_view number) {
     std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) {
-        ++i;
-    }
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        number.negative = text[i] == '-';
-        ++i;
-    }
-    bool anyDigit = false;
-    long long fractionDigits = 0;
     bool inFraction = false;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
+    bool significant = false;
+    long long integerDigits = 0;
+    long long fractionZeros = 0;
+    for (; i < number.size(); ++i) {
+        const char c = number[i];
         if (c == '.' && !inFraction) {
             inFraction = true;
             continue;
@@ -54,64 +39,59 @@ DecimalNumber ReadDecimal(std::string_view text) {
         if (!IsDigit(c)) {
             break;
         }
-        anyDigit = true;
-        if (inFraction) {
-            ++fractionDigits;
-        }
-        // Zeros before the first non-zero digit carry no weight.
-        if (number.significantCount > 0 || c != '0') {
-            if (number.significantCount < kMaxIntegerDigits) {
-                number.leadingDigits.push_back(c);
-            }
-            ++number.significantCount;
+        significant = significant || c != '0';
+        if (significant && !inFraction) {
+            ++integerDigits;
+        } else if (!significant && inFraction) {
+            ++fractionZeros;
         }
     }
-    if (!anyDigit) {
-        return DecimalNumber{};
-    }
-    number.exponent = -fractionDigits;
-
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    long long exponent = 0;
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
         std::size_t j = i + 1;
-        bool exponentNegative = false;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-            exponentNegative = text[j] == '-';
+        const bool negative = j < number.size() && number[j] == '-';
+        if (j < number.size() && (number[j] == '+' || number[j] == '-')) {
             ++j;
         }
-        if (j < text.size() && IsDigit(text[j])) {
-            long long exponent = 0;
-            for (; j < text.size() && IsDigit(text[j]); ++j) {
-                if (exponent < kExponentBound) {
-                    exponent = exponent * 10 + (text[j] - '0');
-                }
+        for (; j < number.size() && IsDigit(number[j]); ++j) {
+            if (exponent < kExponentBound) {
+                exponent = exponent * 10 + (number[j] - '0');
             }
-            number.exponent += exponentNegative ? -exponent : exponent;
         }
+        exponent = negative ? -exponent : exponent;
     }
-    return number;
+    return (integerDigits > 0 ? integerDigits : -fractionZeros) + exponent > 0;
 }
 
 }  // namespace
 
 std::int32_t TypedValueInRange(std::string_view text, std::int32_t maximum) {
-    const DecimalNumber number = ReadDecimal(text);
+    std::size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Only a digit, or a point and a digit, begin a number: "inf", "nan" and a sign before a
+    // sign read as no number, which is 0.
+    const std::string_view number = text.substr(i);
+    const bool startsNumber = (!number.empty() && IsDigit(number[0])) ||
+                              (number.size() > 1 && number[0] == '.' && IsDigit(number[1]));
     // Truncation toward zero leaves a negative number at or below 0, which the range lifts to 0.
-    if (number.negative || number.significantCount == 0) {
+    if (!startsNumber || negative) {
         return 0;
     }
-    const long long integerDigits = number.significantCount + number.exponent;
-    if (integerDigits <= 0) {
+    double value = 0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
+                                        std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range) {
+        return BeyondOne(number) ? maximum : 0;
+    }
+    if (result.ec != std::errc{} || value < 1) {
         return 0;
     }
-    if (integerDigits > kMaxIntegerDigits) {
-        return maximum;
-    }
-    long long value = 0;
-    for (long long k = 0; k < integerDigits; ++k) {
-        const auto index = static_cast<std::size_t>(k);
-        const int digit =
-            index < number.leadingDigits.size() ? number.leadingDigits[index] - '0' : 0;
-        value = value * 10 + digit;
-    }
-    return value > maximum ? maximum : static_cast<std::int32_t>(value);
+    return value >= maximum ? maximum : static_cast<std::int32_t>(value);
 }

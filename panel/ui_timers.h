@@ -1,6 +1,8 @@
-// Window timers by id and blocking waits, both on the UI thread.
+// Window timers by id, blocking waits and a monotonic clock, all on the UI thread.
 #ifndef DRIVERPANEL_PANEL_UI_TIMERS_H
 #define DRIVERPANEL_PANEL_UI_TIMERS_H
+
+#include <cstdint>
 
 class UiTimers {
   public:
@@ -13,6 +15,9 @@ class UiTimers {
 
     // Blocks the UI thread: no tick, no received byte and no input is handled meanwhile.
     virtual void Wait(int ms) = 0;
+
+    // Milliseconds since some fixed moment; never goes back, also not when the wall clock is set.
+    virtual std::int64_t NowMs() = 0;
 };
 
 #endif

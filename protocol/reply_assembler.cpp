@@ -1,8 +1,13 @@
 // The receive state machine: waiting for 0xED, for 0xFA, for the length, then collecting data
-// up to the checksum. Every complete frame, good or bad, returns it to waiting for 0xED.
+// up to the checksum. Every complete frame, good or bad, and every reply cut short returns it to
+// waiting for 0xED.
 #include "protocol/reply_assembler.h"
 
-std::span<const std::uint8_t> ReplyAssembler::Take(std::uint8_t byte) {
+std::span<const std::uint8_t> ReplyAssembler::Take(std::uint8_t byte, std::int64_t timeMs) {
+    if (rxLength != 0 && timeMs - lastByteTimeMs > kReplyByteGapLimitMs) {
+        rxLength = 0;
+    }
+    lastByteTimeMs = timeMs;
     rxBuffer[rxLength] = byte;
     switch (rxLength) {
         case 0:

@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -93,6 +95,13 @@ CDriverPanelDlg::~CDriverPanelDlg() {
     // The port and its worker outlive the panel: from here on nothing may reach the panel, and
     // the worker must not wait for it.
     host_.owner.Detach();
+}
+
+bool CDriverPanelDlg::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate) {
+        logic_.OnDeactivate();
+    }
+    return QDialog::event(event);
 }
 
 void CDriverPanelDlg::OnHotPlug() {
@@ -245,6 +254,12 @@ void CDriverPanelDlg::SelectPortItem(int index) {
 
 int CDriverPanelDlg::SelectedPortItem() {
     return portList_->currentIndex();
+}
+
+// Qt's own record of the buttons, kept from every mouse event it received, also from those it
+// kept from the panel because a modal box was up.
+bool CDriverPanelDlg::IsLeftButtonDown() {
+    return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
 }
 
 void CDriverPanelDlg::ShowWarning(const std::string& text, const std::string& title) {

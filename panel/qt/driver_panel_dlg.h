@@ -43,7 +43,11 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
     void InsertPortItem(int index, const std::string& text) override;
     void SelectPortItem(int index) override;
     int SelectedPortItem() override;
+    bool IsLeftButtonDown() override;
     void ShowWarning(const std::string& text, const std::string& title) override;
+
+  protected:
+    bool event(QEvent* event) override;  // the panel's activation
 
   private:
     void CreateControls();

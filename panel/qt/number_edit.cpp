@@ -1,10 +1,12 @@
-// The current field's character filter.
+// The current field on Qt: key presses mapped to the characters they type, each put to the
+// panel's number filter.
 #include "panel/qt/number_edit.h"
 
 #include <QKeyEvent>
 
+#include "panel/number_filter.h"
+
 namespace {
-constexpr char32_t kBackspace = 0x08;
 constexpr char32_t kCarriageReturn = 0x0D;
 constexpr char32_t kEscape = 0x1B;
 constexpr char32_t kDeleteCharacter = 0x7F;  // Ctrl+Backspace
@@ -38,19 +40,6 @@ std::optional<char32_t> TypedCharacter(const QKeyEvent& event) {
     return static_cast<char32_t>(text.front());
 }
 
-bool AcceptsCharacter(char32_t c, const QString& text) {
-    if ((c >= U'0' && c <= U'9') || c == kBackspace) {
-        return true;
-    }
-    if (c == U'-') {
-        return text.isEmpty();
-    }
-    if (c == U'.') {
-        return !text.isEmpty() && !text.contains(QLatin1Char('.'));
-    }
-    return false;
-}
-
 CNumberEdit::CNumberEdit(QWidget* parent) : QLineEdit(parent) {
     // An input method would insert its text without key presses, past the filter.
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -58,7 +47,7 @@ CNumberEdit::CNumberEdit(QWidget* parent) : QLineEdit(parent) {
 
 void CNumberEdit::keyPressEvent(QKeyEvent* event) {
     const std::optional<char32_t> typed = TypedCharacter(*event);
-    if (typed && !AcceptsCharacter(*typed, text())) {
+    if (typed && !NumberFieldAccepts(*typed, text().toStdString())) {
         event->accept();  // discarded: neither typed nor passed on to the panel
         return;
     }

@@ -5,7 +5,6 @@
 #define DRIVERPANEL_PANEL_QT_NUMBER_EDIT_H
 
 #include <QLineEdit>
-#include <QString>
 #include <optional>
 
 class QKeyEvent;
@@ -13,11 +12,6 @@ class QKeyEvent;
 // The character a key press types, as an edit control on Windows receives it (Ctrl+V types
 // 0x16, Backspace 8, Enter 13); nothing for keys that type no character.
 std::optional<char32_t> TypedCharacter(const QKeyEvent& event);
-
-// Whether the field takes character c while its whole text is `text` (caret and selection do
-// not matter): digits and backspace always; '-' into an empty field; '.' into a non-empty field
-// without one. Everything else, control characters included, is discarded.
-bool AcceptsCharacter(char32_t c, const QString& text);
 
 class CNumberEdit : public QLineEdit {
     Q_OBJECT

@@ -2,6 +2,7 @@
 #include "panel/qt/qt_ui_timers.h"
 
 #include <QThread>
+#include <chrono>
 
 QtUiTimers::QtUiTimers(std::function<void(int)> onTick) : onTick_(std::move(onTick)) {}
 
@@ -24,6 +25,12 @@ void QtUiTimers::StopTimer(int timerId) {
 
 void QtUiTimers::Wait(int ms) {
     QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+std::int64_t QtUiTimers::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 bool QtUiTimers::IsRunning(int timerId) const {

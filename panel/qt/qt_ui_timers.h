@@ -1,8 +1,9 @@
-// The panel's timers by id on Qt, and the blocking wait of the UI thread.
+// The panel's timers by id on Qt, the blocking wait of the UI thread, and its monotonic clock.
 #ifndef DRIVERPANEL_PANEL_QT_QT_UI_TIMERS_H
 #define DRIVERPANEL_PANEL_QT_QT_UI_TIMERS_H
 
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@ class QtUiTimers : public UiTimers {
     void StartTimer(int timerId, int periodMs) override;
     void StopTimer(int timerId) override;
     void Wait(int ms) override;
+    std::int64_t NowMs() override;
 
     bool IsRunning(int timerId) const;
 

@@ -32,6 +32,7 @@ const MessageEntry<CDriverPanelDlg> CDriverPanelDlg::kMessageTable[] = {
     ::OnMessage(WM_PORT_RXCHAR, &CDriverPanelDlg::OnPortRxChar),
     // The close box and the system menu's Close.
     OnCommand(IDCANCEL, BN_CLICKED, &CDriverPanelDlg::OnCancel),
+    ::OnMessage(WM_ACTIVATE, &CDriverPanelDlg::OnActivate),
 };
 
 CDriverPanelDlg::CDriverPanelDlg(CCommPort& port, DeviceState& state)
@@ -132,4 +133,13 @@ HandlerResult CDriverPanelDlg::OnPortRxChar(WPARAM received, LPARAM portNumber) 
 HandlerResult CDriverPanelDlg::OnCancel(WPARAM, LPARAM) {
     EndModal(IDCANCEL);
     return 0;
+}
+
+// Another window took activation: the port worker's "Application Error" box has no owner and
+// takes it from the panel, and so does any other program.
+HandlerResult CDriverPanelDlg::OnActivate(WPARAM state, LPARAM) {
+    if (LOWORD(state) == WA_INACTIVE) {
+        logic_.OnDeactivate();
+    }
+    return std::nullopt;  // the dialog still keeps its focus control as usual
 }

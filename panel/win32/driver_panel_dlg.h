@@ -36,6 +36,7 @@ class CDriverPanelDlg : public CModalDialog {
     HandlerResult OnStepUpClicked(WPARAM wParam, LPARAM lParam);
     HandlerResult OnPortRxChar(WPARAM wParam, LPARAM lParam);
     HandlerResult OnCancel(WPARAM wParam, LPARAM lParam);
+    HandlerResult OnActivate(WPARAM wParam, LPARAM lParam);
 
     static const MessageEntry<CDriverPanelDlg> kMessageTable[];
 

@@ -5,16 +5,16 @@
 
 #include <string>
 
-#include "panel/win32/number_filter.h"
+#include "panel/number_filter.h"
 
 namespace {
 
 constexpr UINT_PTR kNumberEditSubclassId = 1;
 
-std::wstring WindowText(HWND hwnd) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+std::string WindowText(HWND hwnd) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
     text.resize(
-        static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+        static_cast<std::size_t>(GetWindowTextA(hwnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 

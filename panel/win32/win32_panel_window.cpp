@@ -69,6 +69,12 @@ int Win32PanelWindow::SelectedPortItem() {
     return selected == CB_ERR ? -1 : static_cast<int>(selected);
 }
 
+// The button as of the message being handled (a timer tick), from the thread's own input: a
+// release that reached a box instead of the panel still shows here.
+bool Win32PanelWindow::IsLeftButtonDown() {
+    return GetKeyState(VK_LBUTTON) < 0;  // the high bit: down
+}
+
 void Win32PanelWindow::ShowWarning(const std::string& text, const std::string& title) {
     MessageBoxA(dialog_.Handle(), text.c_str(), title.c_str(), MB_OK);
 }

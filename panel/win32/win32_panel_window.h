@@ -27,6 +27,7 @@ class Win32PanelWindow : public PanelWindow {
     void SelectPortItem(int index) override;
     int SelectedPortItem() override;
 
+    bool IsLeftButtonDown() override;
     void ShowWarning(const std::string& text, const std::string& title) override;
 
   private:

@@ -1,4 +1,4 @@
-// Window timers without a callback, and Sleep.
+// Window timers without a callback, Sleep, and the 64-bit tick count (it never wraps).
 #include "panel/win32/win32_ui_timers.h"
 
 void Win32UiTimers::StartTimer(int timerId, int periodMs) {
@@ -12,4 +12,8 @@ void Win32UiTimers::StopTimer(int timerId) {
 
 void Win32UiTimers::Wait(int ms) {
     Sleep(static_cast<DWORD>(ms));
+}
+
+std::int64_t Win32UiTimers::NowMs() {
+    return static_cast<std::int64_t>(GetTickCount64());
 }

@@ -1,5 +1,5 @@
-// The panel's timers as window timers of the dialog (ticks arrive as WM_TIMER), and blocking
-// waits on the UI thread.
+// The panel's timers as window timers of the dialog (ticks arrive as WM_TIMER), blocking waits
+// on the UI thread, and the system's tick count as its monotonic clock.
 #ifndef DRIVERPANEL_PANEL_WIN32_WIN32_UI_TIMERS_H
 #define DRIVERPANEL_PANEL_WIN32_WIN32_UI_TIMERS_H
 
@@ -13,6 +13,7 @@ class Win32UiTimers : public UiTimers {
     void StartTimer(int timerId, int periodMs) override;
     void StopTimer(int timerId) override;
     void Wait(int ms) override;
+    std::int64_t NowMs() override;
 
   private:
     const CModalDialog& dialog_;

@@ -106,6 +106,42 @@ TEST(OpenClose, CloseStopsEverythingAndReopenAsksForConfigurationAgain) {
     EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{400, QueryBytes(kQueryConfigFrame)}}));
 }
 
+// Every rebuild of the list keeps the port that was selected while it is present, so that the
+// operator's next open reaches the same device.
+TEST(PortList, RebuildKeepsTheSelectedPortWhilePresent) {
+    struct Case {
+        std::string name;
+        bool openFirst;  // rebuilt by closing the open port, else by a device change while closed
+        std::set<int> presentAtRebuild;
+        int expectedItem;
+        int expectedPort;
+    };
+    const Case cases[] = {
+        {"close, same ports", true, {1, 3, 4}, 1, 3},
+        {"close, a port listed before it arrived", true, {1, 2, 3, 4}, 2, 3},
+        {"close, the port gone meanwhile", true, {1, 4}, 0, 1},
+        {"device change while closed", false, {1, 2, 3, 4}, 2, 3},
+        {"device change while closed, the port gone", false, {4}, 0, 4},
+    };
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.Start({1, 3, 4});
+        panel.window.selectedItem = 1;
+        if (c.openFirst) {
+            panel.logic.OnOpenClose();
+        }
+        panel.probe.present = c.presentAtRebuild;
+        if (c.openFirst) {
+            panel.logic.OnOpenClose();
+        } else {
+            panel.logic.OnDeviceChange();
+        }
+        EXPECT_EQ(panel.window.selectedItem, c.expectedItem) << c.name;
+        panel.logic.OnOpenClose();
+        EXPECT_EQ(panel.port.setups.back(), c.expectedPort) << c.name;
+    }
+}
+
 TEST(DeviceChange, NoPortOpenRebuildsTheListAfter400Ms) {
     PanelHarness panel;
     panel.Start({3});
@@ -116,21 +152,38 @@ TEST(DeviceChange, NoPortOpenRebuildsTheListAfter400Ms) {
     EXPECT_EQ(panel.port.shutdowns, 0);
 }
 
-TEST(DeviceChange, PortStillPresentIsReopenedAndPollingGoesOn) {
+// Another module may be behind the same port after a device change: a variant-B module with a
+// maximum of 300 where a variant-A one with 1000 was. The re-opened panel sends nothing until the
+// new configuration is in, also not for a step button held through the change, and then polls.
+TEST(DeviceChange, PortStillPresentIsReopenedAndAskedForItsConfiguration) {
     PanelHarness panel;
-    panel.OpenConfigured(100, 1000);
+    panel.OpenConfigured(900, 1000);
     panel.RunFor(300);
+    panel.Press(IDC_STEP_UP);
     panel.logic.OnDeviceChange();
     EXPECT_EQ(panel.port.shutdowns, 1);
     EXPECT_EQ(panel.port.setups, (std::vector<int>{3, 3}));
     EXPECT_EQ(panel.port.workersStarted, 2);
     EXPECT_TRUE(panel.state.portOpen);
-    EXPECT_TRUE(panel.state.configured);
+    EXPECT_FALSE(panel.state.configured);
+    EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_CONFIG});
     EXPECT_EQ(panel.timers.now, 700);
     EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
-    // The poll fell due while the panel was blocked and runs as soon as it is free.
-    panel.RunFor(0);
-    EXPECT_EQ(panel.port.sent.front(), (SentFrame{700, QueryBytes(kQueryTempFrame)}));
+
+    panel.RunFor(400);
+    panel.Release(IDC_STEP_UP);
+    panel.logic.StepUp();
+    panel.RunFor(100);
+    EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{900, QueryBytes(kQueryConfigFrame)},
+                                                       {1100, QueryBytes(kQueryConfigFrame)}}));
+
+    panel.port.sent.clear();
+    panel.Receive(PanelHarness::ConfigReply(0, 250, 0, 300, 2));
+    EXPECT_TRUE(panel.state.configured);
+    EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL});
+    panel.RunFor(500);
+    EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{1700, QueryBytes(kQueryTempFrame)},
+                                                       {1800, QueryBytes(kQueryPowerFrame)}}));
 }
 
 TEST(DeviceChange, PortGoneClosesAndRebuildsTheList) {
@@ -149,26 +202,37 @@ TEST(DeviceChange, PortGoneClosesAndRebuildsTheList) {
     EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
 }
 
-TEST(DeviceChange, FailedReopenKeepsTimersUntilTheNextChangeShowsThePanelClosed) {
-    PanelHarness panel;
-    panel.OpenConfigured(100, 1000);
-    panel.port.setupResult = false;
-    panel.logic.OnDeviceChange();
-    EXPECT_FALSE(panel.state.portOpen);
-    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
-    EXPECT_TRUE(panel.timers.Running(TIMER_POLL));
-    panel.port.sent.clear();
-    panel.RunFor(1000);
-    EXPECT_TRUE(panel.port.sent.empty());
+// A failed re-open leaves the button reading ClosePort with no port open; the configuration is
+// forgotten all the same, so that whatever opens next is asked for its own.
+TEST(DeviceChange, FailedReopenForgetsTheConfiguration) {
+    for (bool retryByClick : {true, false}) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        panel.port.setupResult = false;
+        panel.logic.OnDeviceChange();
+        EXPECT_FALSE(panel.state.portOpen);
+        EXPECT_FALSE(panel.state.configured);
+        EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort");
+        EXPECT_TRUE(panel.timers.RunningTimers().empty());
+        panel.Release(IDC_STEP_UP);
+        panel.RunFor(1000);
+        EXPECT_TRUE(panel.port.sent.empty());
 
-    // Once the list is rebuilt and the button reads OpenPort, nothing may go on ticking.
-    panel.logic.OnDeviceChange();
-    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
-    EXPECT_TRUE(panel.timers.RunningTimers().empty());
-
-    panel.port.setupResult = true;
-    panel.logic.OnOpenClose();
-    EXPECT_TRUE(panel.state.portOpen);
+        panel.port.setupResult = true;
+        if (retryByClick) {
+            // The button takes the open branch and asks for the configuration, which ends the
+            // queries and starts the poll.
+            panel.logic.OnOpenClose();
+            EXPECT_TRUE(panel.state.portOpen);
+            panel.Receive(PanelHarness::ConfigReply(100, 0, 1000, 0, 1));
+            EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL});
+        } else {
+            // The next change rebuilds the list, and the button reads OpenPort.
+            panel.logic.OnDeviceChange();
+            EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+            EXPECT_TRUE(panel.timers.RunningTimers().empty());
+        }
+    }
 }
 
 // On Windows, closing the port keeps dispatching the panel's messages, so a second device change
@@ -196,12 +260,12 @@ TEST(DeviceChange, SecondChangeDuringShutdownEndsAsOneWould) {
 
         EXPECT_EQ(panel.port.shutdowns, 2) << c.name;
         EXPECT_EQ(panel.state.portOpen, c.stillPresent) << c.name;
-        EXPECT_EQ(panel.state.configured, c.stillPresent) << c.name;
+        EXPECT_FALSE(panel.state.configured) << c.name;
         if (c.stillPresent) {
             // The inner change re-opened the port; the outer one closed and opened it again.
             EXPECT_EQ(panel.port.setups, (std::vector<int>{3, 3, 3})) << c.name;
             EXPECT_EQ(panel.port.workersStarted, 3) << c.name;
-            EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL}) << c.name;
+            EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_CONFIG}) << c.name;
             EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort") << c.name;
         } else {
             EXPECT_EQ(panel.port.setups, std::vector<int>{3}) << c.name;

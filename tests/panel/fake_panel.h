@@ -26,7 +26,10 @@ class FakeWindow : public PanelWindow {
     std::vector<std::string> portItems;
     int selectedItem = -1;
     std::vector<std::pair<std::string, std::string>> warnings;  // text, title
-    std::vector<std::string> log;                               // every display change, in order
+    bool leftButtonDown = false;  // the harness's Press and Release move it
+    // Run while the "Warning!" box is up, as the real one keeps the timers ticking.
+    std::function<void()> whileWarningShown;
+    std::vector<std::string> log;  // every display change, in order
 
     void SetControlText(int controlId, const std::string& text) override {
         texts[controlId] = text;
@@ -56,8 +59,12 @@ class FakeWindow : public PanelWindow {
     }
     void SelectPortItem(int index) override { selectedItem = index; }
     int SelectedPortItem() override { return selectedItem; }
+    bool IsLeftButtonDown() override { return leftButtonDown; }
     void ShowWarning(const std::string& text, const std::string& title) override {
         warnings.emplace_back(text, title);
+        if (whileWarningShown) {
+            whileWarningShown();
+        }
     }
 };
 
@@ -70,6 +77,7 @@ class FakeTimers : public UiTimers {
     }
     void StopTimer(int timerId) override { timers_.erase(timerId); }
     void Wait(int ms) override { now += ms; }
+    std::int64_t NowMs() override { return now; }
 
     bool Running(int timerId) const { return timers_.count(timerId) != 0; }
     std::set<int> RunningTimers() const {
@@ -207,9 +215,11 @@ class PanelHarness {
     void Receive(const Bytes& bytes) { Receive(bytes, state.selectedPort); }
     void RunFor(long long ms) { timers.RunFor(ms, logic); }
     bool Press(int controlId) {
+        window.leftButtonDown = true;
         return logic.PreTranslate({InputKind::LeftButtonDown, 0, controlId});
     }
     bool Release(int controlId) {
+        window.leftButtonDown = false;
         return logic.PreTranslate({InputKind::LeftButtonUp, 0, controlId});
     }
 

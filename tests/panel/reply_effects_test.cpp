@@ -1,5 +1,6 @@
-// What replies do to the state and the display, short replies dropped, the port filter, and the
-// receive path under a long random stream of bytes from several ports.
+// What replies do to the state and the display, short replies dropped, the port filter, replies
+// cut short by a pause, and the receive path under a long random stream of bytes from several
+// ports.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -203,6 +204,57 @@ TEST(ReceivePath, RandomStreamFromSeveralPortsMatchesReference) {
         }
         EXPECT_EQ(noisy.window.log, clean.window.log) << "round " << round;
         EXPECT_GT(noisy.window.log.size(), 500u);
+    }
+}
+
+// A setpoints reply (A 22, B 800) cut after 7 of its 9 bytes, then a temperature reply 300 ms
+// later. Joined, the two make a correctly summed setpoints reply with B 1005 over the maximum of
+// 1000, which the next poll would pull down by sending SET B 1000: a rise from 800 that nobody
+// asked for. The cut reply must be abandoned and the temperature reply taken on its own.
+TEST(ReceivePath, ReplyCutShortDoesNotJoinALaterOne) {
+    const Bytes cutSetpoints = {0xED, 0xFA, 0x06, 0x07, 0x00, 0x16, 0x03};
+    const Bytes temperature = MakeReply(REPLY_TEMP, {0x09, 0xC4, 0x0A, 0x28});
+    Bytes joined = cutSetpoints;
+    joined.insert(joined.end(), temperature.begin(), temperature.begin() + 2);
+    ASSERT_EQ(Checksum(std::span(joined).first(8)), joined[8]);
+
+    PanelHarness panel;
+    panel.OpenConfigured(800, 1000, 2);
+    panel.RunFor(100);
+    panel.Receive(cutSetpoints);
+    panel.RunFor(300);
+    panel.Receive(temperature);
+    EXPECT_EQ(panel.window.texts[IDC_LD_TEMP], "26.0");
+    EXPECT_EQ(panel.window.sliderPos, 800);
+    EXPECT_EQ(panel.state.setpointB, 800);
+    panel.RunFor(1000);
+    ASSERT_FALSE(panel.port.sent.empty());
+    for (const SentFrame& frame : panel.port.sent) {
+        EXPECT_EQ(frame.bytes.size(), kQueryFrameSize) << "a set frame at " << frame.time;
+    }
+}
+
+// The panel's own waits hold received bytes back; only the time it was free to take them counts
+// as a pause inside a reply. Here a reply is cut by the 200 ms pause of a typed value, with the
+// panel free for a while before and after it.
+TEST(ReceivePath, OnlyTimeOutsideThePanelsOwnWaitsCountsAsAPause) {
+    struct Case {
+        long long freeBeforeMs, freeAfterMs;
+        bool taken;
+    };
+    const Case cases[] = {{0, 0, true}, {30, 20, true}, {30, 21, false}, {0, 51, false}};
+    const Bytes setpoints = MakeReply(REPLY_SETPOINTS, {0x00, 0x2A, 0x00, 0x2A});
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        panel.Receive(Bytes(setpoints.begin(), setpoints.begin() + 7));
+        panel.RunFor(c.freeBeforeMs);
+        panel.window.texts[IDC_CURRENT] = "100";
+        panel.logic.Apply();
+        panel.RunFor(c.freeAfterMs);
+        panel.Receive(Bytes(setpoints.begin() + 7, setpoints.end()));
+        EXPECT_EQ(panel.window.sliderPos, c.taken ? 42 : 100)
+            << c.freeBeforeMs << " + " << c.freeAfterMs << " ms free";
     }
 }
 

@@ -1,6 +1,11 @@
 // Typed values, the step buttons and the set frames they send.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <limits>
+#include <random>
+
 #include "panel/panel_timing.h"
 #include "panel/typed_value.h"
 #include "resources/resource.h"
@@ -29,6 +34,12 @@ TEST(TypedValue, ReadsDecimalTextTruncatedAndHeldInRange) {
         {".5", 1000, 0},
         {"5.", 1000, 5},
         {"0.999999", 1000, 0},
+        // atof rounds to the nearest double before the truncation.
+        {"2.9999999999999999", 1000, 3},
+        {"2.999999999999999", 1000, 2},
+        {"99.9999999999999999", 1000, 100},
+        {"0.99999999999999999999", 1000, 1},
+        {"9.999999999999999999e1", 1000, 100},
         {"1e3", 1000, 1000},
         {"1E2", 1000, 100},
         {"1.5e2", 1000, 150},
@@ -54,18 +65,90 @@ TEST(TypedValue, ReadsDecimalTextTruncatedAndHeldInRange) {
         {"9999999999", 2147483647, 2147483647},
         {hundredNines, 1000, 1000},
         {"-" + hundredNines, 1000, 0},
-        {"0." + hundredNines, 1000, 0},
+        {"0." + hundredNines, 1000, 1},
         {std::string(500, '0') + "42", 1000, 42},
-        {"0.000" + hundredNines + "e5", 1000, 99},
-        {hundredNines + "e-299", 1000, 9},
-        {hundredNines + "e-300", 1000, 0},
+        {"0.000" + hundredNines + "e5", 1000, 100},
+        {hundredNines + "e-299", 1000, 10},
+        {hundredNines + "e-300", 1000, 1},
+        {hundredNines + "e-301", 1000, 0},
         {"1e999999999999999999999999", 1000, 1000},
         {"1e-999999999999999999999999", 1000, 0},
         {"0e999999999999999999999999", 1000, 0},
+        // Beyond a double's range: the maximum above, 0 below, whatever the digits look like.
+        {"1e309", 1000, 1000},
+        {"0.001e311", 1000, 1000},
+        {std::string(400, '1'), 1000, 1000},
+        {std::string(400, '1') + "e-100", 1000, 1000},
+        {"1e-400", 1000, 0},
+        {"0." + std::string(400, '0') + "1", 1000, 0},
+        {"1000e-327", 1000, 0},
         {"12", 0, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TypedValueInRange(c.text, c.maximum), c.expected) << '"' << c.text << '"';
+    }
+}
+
+// Random decimal texts against the C library's strtod in the C locale, rounded as atof rounds and
+// then truncated and held in range: many digits, near-integers, exponents up to beyond a double's
+// range, signs, leading spaces and trailing junk. Seeded, so a failure names its text.
+std::string RandomDecimalText(std::mt19937& random) {
+    auto pick = [&](int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); };
+    auto digits = [&](int count, std::string& out) {
+        for (int k = 0; k < count; ++k) {
+            out.push_back(static_cast<char>('0' + pick(10)));
+        }
+    };
+    const char* spaces[] = {"", "", " ", "\t", "  \n"};
+    const char* signs[] = {"", "", "+", "-"};
+    const char* junk[] = {"", "", "x", "e", "e+", ".", "abc", " 12", "-", "E-"};
+    std::string text = std::string(spaces[pick(5)]) + signs[pick(4)];
+    if (pick(4) == 0) {
+        text.append(static_cast<std::size_t>(pick(4)), '0');
+    }
+    switch (pick(3)) {
+        case 0:  // an integer and a run of nines that may round up to the next one
+            digits(pick(6), text);
+            text += '.';
+            text.append(static_cast<std::size_t>(12 + pick(12)), '9');
+            digits(pick(3), text);
+            break;
+        case 1:  // a long run of digits on both sides of the point
+            digits(pick(25), text);
+            text += '.';
+            digits(pick(25), text);
+            break;
+        default:  // a short number
+            digits(1 + pick(6), text);
+            if (pick(2) == 0) {
+                text += '.';
+                digits(pick(4), text);
+            }
+            break;
+    }
+    if (pick(2) == 0) {
+        text += "eE"[pick(2)];
+        text += signs[pick(4)];
+        const int magnitude[] = {1, 2, 3, 3};
+        digits(magnitude[pick(4)], text);
+    }
+    return text + junk[pick(10)];
+}
+
+TEST(TypedValue, MatchesStrtodRoundedThenTruncatedOnRandomText) {
+    std::setlocale(LC_NUMERIC, "C");
+    std::mt19937 random(91207);
+    const std::int32_t maxima[] = {0,    1,     300,
+                                   1000, 65535, std::numeric_limits<std::int32_t>::max()};
+    for (int round = 0; round < 200000; ++round) {
+        const std::string text = RandomDecimalText(random);
+        const std::int32_t maximum = maxima[round % 6];
+        const double read = std::strtod(text.c_str(), nullptr);
+        const std::int32_t expected = read < 1          ? 0
+                                      : read >= maximum ? maximum
+                                                        : static_cast<std::int32_t>(read);
+        ASSERT_EQ(TypedValueInRange(text, maximum), expected)
+            << '"' << text << "\" with maximum " << maximum;
     }
 }
 
@@ -88,12 +171,13 @@ TEST(Apply, SendsTheTypedValueThenPausesAndResumesPolling) {
         panel.logic.Apply();
         EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{250, c.expected}})) << c.text;
         EXPECT_EQ(panel.timers.now, 450);
-        // The poll restarts after the pause and then finds the slider still at 100.
+        // The poll restarts after the pause; the slider still where the reply put it is no
+        // reason to send anything but the queries.
         panel.RunFor(499);
         EXPECT_EQ(panel.port.sent.size(), 1u);
         panel.RunFor(1);
         ASSERT_GE(panel.port.sent.size(), 2u);
-        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, SetFrameBytes(100)}));
+        EXPECT_EQ(panel.port.sent[1], (SentFrame{950, QueryBytes(kQueryTempFrame)}));
     }
 }
 
@@ -145,9 +229,22 @@ TEST(Steps, MoveByTheRepeatStepWithinZeroAndTheMaximum) {
         std::int32_t expected;
     };
     const Case cases[] = {
-        {true, 100, 1000, 0, 101}, {false, 100, 1000, 0, 99},  {true, 100, 1000, 4, 101},
-        {true, 100, 1000, 5, 102}, {true, 100, 1000, 49, 110}, {true, 300, 305, 30, 305},
-        {false, 3, 1000, 20, 0},   {false, 0, 1000, 0, 0},     {true, 1000, 1000, 0, 1000},
+        {true, 100, 1000, 0, 101},
+        {false, 100, 1000, 0, 99},
+        {true, 100, 1000, 4, 101},
+        {true, 100, 1000, 5, 102},
+        {true, 100, 1000, 49, 110},
+        {true, 300, 305, 30, 305},
+        {false, 3, 1000, 20, 0},
+        {false, 0, 1000, 0, 0},
+        {true, 1000, 1000, 0, 1000},
+        // A module may report a setpoint above its maximum: either step lands on the maximum.
+        {false, 65535, 500, 0, 500},
+        {true, 65535, 500, 0, 500},
+        {false, 600, 500, 49, 500},
+        {false, 501, 500, 0, 500},
+        {false, 7, 0, 0, 0},
+        {true, 7, 0, 0, 0},
     };
     for (const Case& c : cases) {
         PanelHarness panel;

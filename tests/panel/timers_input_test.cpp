@@ -2,6 +2,8 @@
 // held step buttons; and which keys and clicks are swallowed.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "panel/panel_timing.h"
 #include "resources/resource.h"
 #include "tests/panel/fake_panel.h"
@@ -35,11 +37,10 @@ TEST(Timers, HoldingStepUpForOneSecondAccelerates) {
     panel.logic.StepUp();  // the click that follows a release over the button
     panel.RunFor(500);
     const std::vector<SentFrame> expected = {
-        {200, SetFrameBytes(101)},  {400, SetFrameBytes(102)},  {600, SetFrameBytes(103)},
-        {800, SetFrameBytes(104)},  {1000, SetFrameBytes(106)}, {1000, SetFrameBytes(107)},
-        {1500, SetFrameBytes(100)}, {1600, kTempQuery},         {1700, kPowerQuery},
+        {200, SetFrameBytes(101)}, {400, SetFrameBytes(102)},  {600, SetFrameBytes(103)},
+        {800, SetFrameBytes(104)}, {1000, SetFrameBytes(106)}, {1000, SetFrameBytes(107)},
+        {1500, kTempQuery},        {1600, kPowerQuery},
     };
-    // The slider still shows 100 as no reply confirmed the steps, so the poll sends it back.
     EXPECT_EQ(panel.port.sent, expected);
 }
 
@@ -64,6 +65,125 @@ TEST(Timers, PressingTheOtherStepButtonSwitchesDirection) {
     EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_STEP_DOWN});
     panel.RunFor(200);
     EXPECT_EQ(panel.port.sent.back(), (SentFrame{600, SetFrameBytes(101)}));
+}
+
+// Values of the set frames among the frames sent, in order.
+std::vector<int> SetValues(const std::vector<SentFrame>& sent) {
+    std::vector<int> values;
+    for (const SentFrame& frame : sent) {
+        if (frame.bytes.size() == kSetFrameSize) {
+            values.push_back(frame.bytes[kDataIndex] * 256 + frame.bytes[kDataIndex + 1]);
+        }
+    }
+    return values;
+}
+
+// However the panel loses a held button, the repeat ends there as on a release: no further
+// step, polling resumes, and the polls send nothing but the queries.
+TEST(Timers, RepeatEndsWhenThePanelLosesTheHeldButton) {
+    struct Case {
+        const char* name;
+        std::function<void(PanelHarness&)> lose;
+    };
+    const Case cases[] = {
+        {"released while a box was up, unseen",
+         [](PanelHarness& p) { p.window.leftButtonDown = false; }},
+        {"another window took activation", [](PanelHarness& p) { p.logic.OnDeactivate(); }},
+        {"the empty-input box opened, released while it was up",
+         [](PanelHarness& p) {
+             p.window.texts[IDC_CURRENT] = "";
+             p.window.whileWarningShown = [&p] {
+                 p.RunFor(1000);
+                 p.window.leftButtonDown = false;
+             };
+             p.logic.Apply();
+         }},
+    };
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        panel.Press(IDC_STEP_UP);
+        panel.RunFor(400);
+        c.lose(panel);
+        panel.RunFor(3000);
+        EXPECT_EQ(SetValues(panel.port.sent), (std::vector<int>{101, 102})) << c.name;
+        EXPECT_EQ(panel.state.setpointA, 102) << c.name;
+        EXPECT_EQ(panel.state.repeatCount, 0) << c.name;
+        EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL}) << c.name;
+        EXPECT_EQ(panel.port.sent.back().bytes, kPowerQuery) << c.name << ": polling resumed";
+    }
+}
+
+TEST(Timers, DeactivationWithoutARepeatLeavesThePollAlone) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    panel.RunFor(300);
+    panel.logic.OnDeactivate();
+    panel.RunFor(200);
+    EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{500, kTempQuery}, {600, kPowerQuery}}));
+}
+
+// The poll sends the slider only when the operator moved it, or when it could not show the
+// module's setpoint; a value given by typing or stepping stands until the module answers,
+// however late, or never.
+TEST(Timers, PollDoesNotUndoAnUnconfirmedSetpoint) {
+    const Bytes kConfirms50 = MakeReply(0x07, {0x00, 0x32, 0x00, 0x00});
+    struct Case {
+        const char* name;
+        std::function<void(PanelHarness&)> act;
+        std::vector<int> sent;
+        std::int32_t setpoint;
+    };
+    const Case cases[] = {
+        {"typed, confirmed late",
+         [&](PanelHarness& p) {
+             p.window.texts[IDC_CURRENT] = "50";
+             p.logic.Apply();
+             p.RunFor(1200);
+             p.Receive(kConfirms50);
+         },
+         {50},
+         50},
+        {"typed, confirmation lost",
+         [](PanelHarness& p) {
+             p.window.texts[IDC_CURRENT] = "50";
+             p.logic.Apply();
+         },
+         {50},
+         50},
+        {"typed, the port re-opened before the confirmation",
+         [](PanelHarness& p) {
+             p.window.texts[IDC_CURRENT] = "50";
+             p.logic.Apply();
+             p.RunFor(300);
+             p.logic.OnDeviceChange();
+         },
+         {50},
+         50},
+        {"stepped, confirmation lost",
+         [](PanelHarness& p) {
+             p.Press(IDC_STEP_UP);
+             p.Release(IDC_STEP_UP);
+             p.logic.StepUp();
+         },
+         {36},
+         36},
+        {"slider dragged: sent once", [](PanelHarness& p) { p.window.sliderPos = 40; }, {40}, 40},
+        {"setpoint above the range: pulled down once",
+         [](PanelHarness& p) {
+             p.Receive(MakeReply(0x07, {0x00, 0x96, 0x00, 0x00}));
+         },
+         {100},
+         100},
+    };
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.OpenConfigured(35, 100);
+        c.act(panel);
+        panel.RunFor(3000);
+        EXPECT_EQ(SetValues(panel.port.sent), c.sent) << c.name;
+        EXPECT_EQ(panel.state.setpointA, c.setpoint) << c.name;
+    }
 }
 
 TEST(Timers, StepButtonsBeforeConfigurationStartNoTimer) {

@@ -1,5 +1,5 @@
-// The receive rules: header sync, accepted lengths, checksum, recovery after a bad frame, and a
-// long random stream checked against the reference scanner.
+// The receive rules: header sync, accepted lengths, checksum, recovery after a bad frame, replies
+// cut short by a pause, and a long random stream checked against the reference scanner.
 #include "protocol/reply_assembler.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +11,12 @@
 
 namespace {
 
-std::vector<Bytes> Assemble(ReplyAssembler& assembler, const Bytes& stream) {
+// The stream's bytes back to back, all at timeMs.
+std::vector<Bytes> Assemble(ReplyAssembler& assembler, const Bytes& stream,
+                            std::int64_t timeMs = 0) {
     std::vector<Bytes> replies;
     for (std::uint8_t b : stream) {
-        const auto frame = assembler.Take(b);
+        const auto frame = assembler.Take(b, timeMs);
         if (!frame.empty()) {
             replies.emplace_back(frame.begin(), frame.end());
         }
@@ -73,6 +75,54 @@ TEST(ReplyAssembler, ResetDropsAHalfAssembledFrame) {
     assembler.Reset();
     EXPECT_TRUE(Assemble(assembler, tail).empty());
     EXPECT_EQ(Assemble(assembler, kTemp), std::vector<Bytes>{kTemp});
+}
+
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// A stream in pieces, each taken its pause after the previous piece's last byte.
+struct Piece {
+    std::int64_t pauseBeforeMs;
+    Bytes bytes;
+};
+
+TEST(ReplyAssembler, AbandonsAReplyWhoseNextByteComesLate) {
+    struct Case {
+        std::string name;
+        std::vector<Piece> pieces;
+        std::vector<Bytes> expected;
+    };
+    const Bytes head = Slice(kTemp, 0, 7);
+    const Case cases[] = {
+        {"cut reply, the next one 51 ms later is taken alone", {{0, head}, {51, kTemp}}, {kTemp}},
+        {"cut reply, the next one 50 ms later still joins it", {{0, head}, {50, kTemp}}, {}},
+        {"a reply held up 50 ms at every byte",
+         {{0, Slice(kTemp, 0, 1)},
+          {50, Slice(kTemp, 1, 2)},
+          {50, Slice(kTemp, 2, 3)},
+          {50, Slice(kTemp, 3, 8)},
+          {50, Slice(kTemp, 8, 9)}},
+         {kTemp}},
+        {"late second header byte", {{0, Slice(kTemp, 0, 1)}, {51, Slice(kTemp, 1, 9)}}, {}},
+        {"late length byte", {{0, Slice(kTemp, 0, 2)}, {51, Slice(kTemp, 2, 9)}}, {}},
+        {"late checksum", {{0, Slice(kTemp, 0, 8)}, {51, Slice(kTemp, 8, 9)}}, {}},
+        {"a late 0xED starts a frame", {{0, Slice(kTemp, 0, 1)}, {51, kTemp}}, {kTemp}},
+        {"pauses between replies do not matter", {{0, kTemp}, {100000, kTemp}}, {kTemp, kTemp}},
+    };
+    for (const Case& c : cases) {
+        ReplyAssembler assembler;
+        std::vector<Bytes> replies;
+        std::int64_t now = 1000;
+        for (const Piece& piece : c.pieces) {
+            now += piece.pauseBeforeMs;
+            for (Bytes& reply : Assemble(assembler, piece.bytes, now)) {
+                replies.push_back(std::move(reply));
+            }
+        }
+        EXPECT_EQ(replies, c.expected) << c.name;
+    }
 }
 
 // Noise that is rich in header bytes, well-formed frames of every length, frames with a wrong

@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "UnevenTenths", Config(1, 7, 15), 15, 7, {1, 3, 4, 6, 7, 9, 10, 12, 13}}),
     [](const ::testing::TestParamInfo<SliderCase>& param) { return param.param.name; });
 
-TEST_F(PanelOnSimulator, DeviceChangeWithThePortPresentReopensItConfigured) {
+TEST_F(PanelOnSimulator, DeviceChangeWithThePortPresentReopensItAndAsksForTheConfiguration) {
     OpenAndWaitForConfiguration();
     const int configQueries = Count(kQueryConfigFrame);
 
@@ -253,14 +253,46 @@ TEST_F(PanelOnSimulator, DeviceChangeWithThePortPresentReopensItConfigured) {
     std::filesystem::create_symlink(module_->Path(), portDirectory_ / "another");
     ASSERT_TRUE(WaitUntil([&] { return HotPlugHandled(); }));
     EXPECT_TRUE(host_->state.portOpen);
-    EXPECT_TRUE(host_->state.configured);
     EXPECT_EQ(Text(IDC_OPEN_PORT), "ClosePort");
     EXPECT_FALSE(PortList()->isEnabled());
 
-    // Polling goes on over the re-opened port, without asking for the configuration again.
+    // The re-opened port is asked for its configuration again, and polling resumes with it.
+    ASSERT_TRUE(WaitUntil([&] { return host_->state.configured; }));
+    EXPECT_GT(Count(kQueryConfigFrame), configQueries);
     const int tempQueries = Count(kQueryTempFrame);
     ASSERT_TRUE(WaitUntil([&] { return Count(kQueryTempFrame) > tempQueries + 1; }));
-    EXPECT_EQ(Count(kQueryConfigFrame), configQueries);
+}
+
+// The panel times the bytes of a reply by its own clock: bytes 20 ms apart, as a slow adapter
+// hands them on, still make replies, while bytes 150 ms apart never do, so the panel stays
+// unconfigured and asks for nothing but the configuration.
+class RepliesByteByByte : public PanelTest {
+  protected:
+    void StartWithByteGap(int gapMs) {
+        simulator::ModuleConfig config;
+        config.faults.byteGap = std::chrono::milliseconds(gapMs);
+        StartSimulator(config);
+        BuildPanel();
+    }
+};
+
+TEST_F(RepliesByteByByte, TakenWhenTheBytesComeWithinTheGapLimit) {
+    StartWithByteGap(20);
+    OpenAndWaitForConfiguration();
+    EXPECT_EQ(Text(IDC_CURRENT), "100");
+    ASSERT_TRUE(
+        WaitUntil([&] { return !Text(IDC_LD_TEMP).isEmpty() && !Text(IDC_POWER).isEmpty(); }));
+}
+
+TEST_F(RepliesByteByByte, NeverTakenWhenEveryByteComesLate) {
+    StartWithByteGap(150);
+    Click(IDC_OPEN_PORT);
+    // Eighteen queries, one every 200 ms: by then the first whole reply, 19 bytes, has come.
+    ASSERT_TRUE(
+        WaitUntil([&] { return host_->state.configured || Count(kQueryConfigFrame) >= 18; }));
+    EXPECT_FALSE(host_->state.configured);
+    EXPECT_EQ(Count(kQueryTempFrame), 0);
+    EXPECT_TRUE(Text(IDC_CURRENT).isEmpty());
 }
 
 TEST_F(PanelOnSimulator, DeviceChangeWithThePortGoneClosesAndRebuildsTheList) {

@@ -42,6 +42,11 @@ void ConsoleLoop::Wait(int ms) {
     }
 }
 
+std::int64_t ConsoleLoop::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
 void ConsoleLoop::Watch(int fd, std::function<void()> onReady) {
     watched_.push_back({fd, std::move(onReady)});
 }

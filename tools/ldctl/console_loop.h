@@ -5,6 +5,7 @@
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_LOOP_H
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -26,6 +27,7 @@ class ConsoleLoop : public UiTimers {
     void StopTimer(int timerId) override;
     // Sleeps: no tick, no descriptor and no signal is handled meanwhile, as on the panel.
     void Wait(int ms) override;
+    std::int64_t NowMs() override;
 
     // `onReady` runs on the loop's thread whenever fd is readable.
     void Watch(int fd, std::function<void()> onReady);
@@ -51,7 +53,7 @@ class ConsoleLoop : public UiTimers {
 
     StopSignals& signals_;
     std::function<void(int)> onTick_;
-    std::map<int, Timer> timers_;  // running timers by id; the loop's thread only
+    std::map<int, Timer> timers_;   // running timers by id; the loop's thread only
     std::vector<Watched> watched_;  // the loop's thread only, as is the rest
     int stopSignal_ = 0;
 };

@@ -39,6 +39,9 @@ class ConsoleWindow : public PanelWindow {
     void SelectPortItem(int index) override;
     int SelectedPortItem() override;
 
+    // A terminal has no mouse: no step button is ever held.
+    bool IsLeftButtonDown() override { return false; }
+
     void ShowWarning(const std::string& text, const std::string& title) override;
 
   private:

@@ -97,10 +97,11 @@ int RunDecode(const DecodeOptions& options) {
     host.window.OnTextWritten(
         [&](int controlId, const std::string& value) { shown[controlId] = value; });
 
+    // The bytes are taken as one burst: how they were split over arguments or lines is no pause.
     ReplyAssembler assembler;
     std::size_t accepted = 0;
     for (std::uint8_t byte : stream) {
-        const auto frame = assembler.Take(byte);
+        const auto frame = assembler.Take(byte, 0);
         if (frame.empty()) {
             continue;
         }

@@ -39,11 +39,13 @@ int RunSet(const SetOptions& options) {
     ConsoleHost host(signals);
 
     // The module answers each set frame with its setpoints. A configuration reply also carries
-    // them, but a slow module may still be answering queries sent before the set frame.
+    // them, but a slow module may still be answering queries sent before the set frame. The
+    // bytes are taken without their times: the panel's own waits hold them back and would read
+    // as pauses inside a reply, which only the panel's assembler knows to discount.
     ReplyAssembler replies;
     int answers = 0;
     host.OnReceived([&](std::uint8_t byte) {
-        const auto reply = replies.Take(byte);
+        const auto reply = replies.Take(byte, 0);
         if (!reply.empty() && reply[kCodeIndex] == REPLY_SETPOINTS &&
             ReplyCarries(reply, kSetpointsMinLength)) {
             ++answers;

@@ -37,11 +37,12 @@ const Bytes kConfigQuery(kQueryConfigFrame.begin(), kQueryConfigFrame.end());
 const Bytes kTempQuery(kQueryTempFrame.begin(), kQueryTempFrame.end());
 const Bytes kPowerQuery(kQueryPowerFrame.begin(), kQueryPowerFrame.end());
 
+// The recorded line, its bytes taken back to back.
 std::vector<Bytes> Assemble(const Bytes& stream) {
     ReplyAssembler assembler;
     std::vector<Bytes> replies;
     for (std::uint8_t byte : stream) {
-        const auto reply = assembler.Take(byte);
+        const auto reply = assembler.Take(byte, 0);
         if (!reply.empty()) {
             replies.emplace_back(reply.begin(), reply.end());
         }

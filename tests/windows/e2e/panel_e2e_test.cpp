@@ -219,9 +219,9 @@ TEST_F(WithPort, HeldStepButtonRepeatsFasterAndTheReleaseStepsOnceMore) {
     constexpr std::size_t kTicksHeld = 12;
     int start = std::stoi(Panel().Text(IDC_CURRENT));
     std::size_t from = FrameCount();
-    Panel().PressLeftButton(IDC_STEP_UP);
+    Panel().HoldLeftButton(IDC_STEP_UP);
     ASSERT_TRUE(WaitUntil([&] { return SetValuesFrom(from).size() >= kTicksHeld; }));
-    Panel().ReleaseLeftButton(IDC_STEP_UP);
+    Panel().ReleaseHeldLeftButton();
     // The release's click is the last set frame; wait until the module's answer shows it.
     ASSERT_TRUE(WaitUntil([&] {
         std::vector<int> values = SetValuesFrom(from);
@@ -247,7 +247,7 @@ TEST_F(WithPort, ClickOnStepDownStepsByOne) {
     EXPECT_EQ(SetValuesFrom(from), std::vector<int>{start - 1});
 }
 
-TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAndKeepsPolling) {
+TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAsksForTheConfigurationAndPolls) {
     ASSERT_TRUE(Panel().SendDeviceChange());
     // The panel answers once it has begun to close the port; frames logged from here on, but
     // for one already on its way, went out on the re-opened port.
@@ -255,7 +255,7 @@ TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAndKeepsPolling) {
     EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText);
     EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
     ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 2)) << "polling stopped";
-    EXPECT_EQ(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 0u) << "the configuration is kept";
+    EXPECT_GE(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 1u) << "the configuration is not asked";
 }
 
 TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {

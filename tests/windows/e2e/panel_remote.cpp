@@ -1,4 +1,5 @@
-// Posting input to the panel and reading its controls across processes.
+// Input to the panel (posted messages, and the real mouse where the panel reads its button
+// state) and reading its controls across processes.
 #include "tests/windows/e2e/panel_remote.h"
 
 #include <commctrl.h>
@@ -98,16 +99,32 @@ bool PanelRemote::IsEnabled(int controlId) const {
 }
 
 void PanelRemote::Click(int controlId) const {
-    PressLeftButton(controlId);
-    ReleaseLeftButton(controlId);
-}
-
-void PanelRemote::PressLeftButton(int controlId) const {
     PostMessageW(Control(controlId), WM_LBUTTONDOWN, MK_LBUTTON, kInsideControl);
+    PostMessageW(Control(controlId), WM_LBUTTONUP, 0, kInsideControl);
 }
 
-void PanelRemote::ReleaseLeftButton(int controlId) const {
-    PostMessageW(Control(controlId), WM_LBUTTONUP, 0, kInsideControl);
+void PanelRemote::HoldLeftButton(int controlId) const {
+    RECT rect;
+    GetWindowRect(Control(controlId), &rect);
+    // Absolute mouse coordinates run from 0 to 65535 across the primary screen.
+    const auto normalised = [](LONG pixel, int metric) {
+        return static_cast<LONG>(pixel * 65535 / (GetSystemMetrics(metric) - 1));
+    };
+    INPUT input[2] = {};
+    input[0].type = INPUT_MOUSE;
+    input[0].mi.dx = normalised((rect.left + rect.right) / 2, SM_CXSCREEN);
+    input[0].mi.dy = normalised((rect.top + rect.bottom) / 2, SM_CYSCREEN);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].type = INPUT_MOUSE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void PanelRemote::ReleaseHeldLeftButton() const {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
 }
 
 void PanelRemote::Type(int controlId, const std::wstring& characters) const {

@@ -1,6 +1,6 @@
 // Drives the running panel from another process, as an operator would: finds it by its title,
-// clicks and types with posted messages (so they pass the panel's own loop and pre-translation)
-// and reads what its controls show.
+// clicks and types with posted messages (so they pass the panel's own loop and pre-translation),
+// holds the mouse button with real input, and reads what its controls show.
 #ifndef DRIVERPANEL_TESTS_WINDOWS_E2E_PANEL_REMOTE_H
 #define DRIVERPANEL_TESTS_WINDOWS_E2E_PANEL_REMOTE_H
 
@@ -29,10 +29,12 @@ class PanelRemote {
     std::vector<HWND> Controls() const;
     bool IsEnabled(int controlId) const;
 
-    // A left click: button down, then up, over the control.
+    // A left click: button down, then up, over the control, as posted messages.
     void Click(int controlId) const;
-    void PressLeftButton(int controlId) const;
-    void ReleaseLeftButton(int controlId) const;
+    // The mouse's own left button held down over the control, then released there: real input
+    // (SendInput), so the system's button state follows it as the panel's repeat checks.
+    void HoldLeftButton(int controlId) const;
+    void ReleaseHeldLeftButton() const;
     // Characters as typed keys, and a key press, sent to the control.
     void Type(int controlId, const std::wstring& characters) const;
     void PressKey(int controlId, WPARAM virtualKey) const;

@@ -1,5 +1,5 @@
 // The current field's character filter: what each typed character does to a given text.
-#include "panel/win32/number_filter.h"
+#include "panel/number_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ namespace {
 
 struct Keystroke {
     char32_t typed;
-    const wchar_t* text;
+    const char* text;
     bool accepted;
 };
 
@@ -23,16 +23,18 @@ INSTANTIATE_TEST_SUITE_P(
     Keystrokes, NumberFilter,
     ::testing::Values(
         // Digits and backspace, whatever the text.
-        Keystroke{U'0', L"", true}, Keystroke{U'9', L"-1.5", true}, Keystroke{8, L"", true},
-        Keystroke{8, L"12", true},
+        Keystroke{U'0', "", true}, Keystroke{U'9', "-1.5", true}, Keystroke{8, "", true},
+        Keystroke{8, "12", true},
         // A minus sign only into an empty field: not after a digit, nor over a selection.
-        Keystroke{U'-', L"", true}, Keystroke{U'-', L"12", false}, Keystroke{U'-', L"-", false},
+        Keystroke{U'-', "", true}, Keystroke{U'-', "12", false}, Keystroke{U'-', "-", false},
         // One point, and not first.
-        Keystroke{U'.', L"", false}, Keystroke{U'.', L"-", true}, Keystroke{U'.', L"1", true},
-        Keystroke{U'.', L"1.5", false}, Keystroke{U'.', L"pasted.", false},
+        Keystroke{U'.', "", false}, Keystroke{U'.', "-", true}, Keystroke{U'.', "1", true},
+        Keystroke{U'.', "1.5", false}, Keystroke{U'.', "pasted.", false},
+        // Pasted text that is not a number still counts as text.
+        Keystroke{U'.', "\xC3\xA9", true}, Keystroke{U'-', "\xC3\xA9", false},
         // Everything else: letters, signs, control characters (Ctrl+V, Enter), wide characters.
-        Keystroke{U'a', L"", false}, Keystroke{U'+', L"", false}, Keystroke{U'e', L"1", false},
-        Keystroke{22, L"", false}, Keystroke{13, L"12", false}, Keystroke{U' ', L"", false},
-        Keystroke{U'\uFF11', L"", false}, Keystroke{0x10030, L"", false}));
+        Keystroke{U'a', "", false}, Keystroke{U'+', "", false}, Keystroke{U'e', "1", false},
+        Keystroke{22, "", false}, Keystroke{13, "12", false}, Keystroke{U' ', "", false},
+        Keystroke{U'\uFF11', "", false}, Keystroke{0x10030, "", false}));
 
 }  // namespace
