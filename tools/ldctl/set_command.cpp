@@ -71,8 +71,9 @@ int RunSet(const SetOptions& options) {
                   << std::endl;
     }
 
-    // The poll that follows SET may send the slider's old position again while the module has
-    // not yet answered; what counts is the module's answer to the last set frame sent.
+    // Every set frame the panel sends from here on (the poll sends one when a reply moved the
+    // slider off the setpoint, as a reported setpoint above the maximum does) must be answered:
+    // the setpoint printed is the module's answer to the last one.
     answers = 0;
     const auto confirmed = [&] {
         const int sent = host.countingService.SetFramesQueued() - setFramesBefore;
