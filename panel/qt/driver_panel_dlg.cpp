@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "panel/qt/accessible_names.h"
 #include "panel/qt/dialog_template.h"
 #include "panel/qt/message_boxes.h"
 #include "panel/qt/number_edit.h"
 #include "panel/qt/panel_font.h"
+#include "panel/qt/port_list.h"
 #include "panel/qt/tick_slider.h"
 
 namespace {
@@ -40,9 +42,15 @@ QString FromTemplate(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A control without a text of its own is named after the label on its left, as a screen reader
-// pairs them: the nearest label ending in ':' whose line overlaps the control's.
+// A control whose text does not say what it does has a name of its own; one without a text is
+// named after the label on its left, as a screen reader pairs them: the nearest label ending in
+// ':' whose line overlaps the control's.
 QString AccessibleNameOf(const ControlTemplate& control) {
+    for (const AccessibleName& given : kAccessibleNames) {
+        if (given.controlId == control.id) {
+            return FromTemplate(given.name);
+        }
+    }
     if (!control.text.empty()) {
         return FromTemplate(control.text);
     }
@@ -129,7 +137,7 @@ void CDriverPanelDlg::CreateControls() {
             connect(button, &QAbstractButton::clicked, this, [this, id = t.id] { OnCommand(id); });
             widget = button;
         } else if (t.className == kComboBoxExClass) {
-            portList_ = new QComboBox(this);
+            portList_ = new CPortList(this);
             widget = portList_;
         } else if (t.className == kEditClass) {
             current_ = new CNumberEdit(this);

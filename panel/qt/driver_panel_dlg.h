@@ -16,7 +16,7 @@
 
 class CNumberEdit;
 class CTickSlider;
-class QComboBox;
+class CPortList;
 
 class CDriverPanelDlg : public QDialog, public PanelWindow {
     Q_OBJECT
@@ -64,7 +64,7 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
     std::map<int, QWidget*> controls_;  // by id; owned by the dialog as Qt children
     CNumberEdit* current_ = nullptr;
     CTickSlider* slider_ = nullptr;
-    QComboBox* portList_ = nullptr;
+    CPortList* portList_ = nullptr;
 };
 
 #endif

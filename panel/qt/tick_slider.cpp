@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QWheelEvent>
 
 namespace {
 constexpr int kDefaultMaximum = 100;  // a new trackbar's range is 0 to 100
@@ -60,4 +61,16 @@ void CTickSlider::paintEvent(QPaintEvent* event) {
             drawTick(tick);
         }
     }
+}
+
+// A wheel turned while the pointer merely passes over the panel must not move the drive
+// current: the next poll would send the new position. As a Windows control receives wheel
+// messages only while it has the focus, the slider takes the wheel only then; otherwise the
+// event goes on to the panel, which does nothing with it.
+void CTickSlider::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QSlider::wheelEvent(event);
 }

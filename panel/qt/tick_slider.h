@@ -1,5 +1,6 @@
 // The setpoint slider: a horizontal slider with tick marks below it at whatever positions the
-// panel sets (tenths of a range are not evenly spaced in whole numbers), plus one at each end.
+// panel sets (tenths of a range are not evenly spaced in whole numbers), plus one at each end. It
+// takes the mouse wheel only while it has the keyboard focus.
 #ifndef DRIVERPANEL_PANEL_QT_TICK_SLIDER_H
 #define DRIVERPANEL_PANEL_QT_TICK_SLIDER_H
 
@@ -19,6 +20,7 @@ class CTickSlider : public QSlider {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
     // Horizontal pixel centre of the handle at `value`.

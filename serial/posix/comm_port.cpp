@@ -8,9 +8,11 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "serial/port_error.h"
 #include "serial/posix/line_config.h"
@@ -29,6 +31,17 @@ void ClearEvent(int eventFd) {
 std::uint64_t SecondsToMs(std::uint32_t seconds) {
     return std::uint64_t{seconds} * 1000;
 }
+
+// How long `bytes` take on the line at `baud` at most: a start bit, 8 data bits, a parity bit and
+// two stop bits each.
+std::chrono::milliseconds WireTime(std::size_t bytes, std::uint32_t baud) {
+    constexpr std::uint64_t kBitsPerByte = 12;
+    return std::chrono::milliseconds(bytes * kBitsPerByte * 1000 /
+                                     std::max<std::uint32_t>(baud, 1));
+}
+
+// How often a close looks whether the driver has sent what it was given.
+constexpr std::chrono::milliseconds kOutputPollInterval{1};
 
 }  // namespace
 
@@ -92,6 +105,11 @@ bool CCommPort::OpenExclusive(const std::string& devicePath) {
     if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ioctl(fd.Get(), TIOCEXCL) != 0) {
         return false;
     }
+    termios found{};
+    lineAtOpen_.reset();
+    if (tcgetattr(fd.Get(), &found) == 0) {
+        lineAtOpen_ = found;
+    }
     port_ = std::move(fd);
     return true;
 }
@@ -148,9 +166,31 @@ bool CCommPort::Configure() {
 // open the port again. Closing releases the flock.
 void CCommPort::ClosePort() {
     if (port_.Valid()) {
+        RestoreLineAtOpen();
         ioctl(port_.Get(), TIOCNXCL);
         port_.Reset();
     }
+}
+
+// The settings stay with the tty after the close: a terminal reached through a stale link would
+// otherwise be left raw, without echo or line editing. Frames already handed to the driver leave
+// first, at the connection's speed, so the module never sees the tail of one at another speed;
+// the wait is bounded by a full write buffer's time on the line, so a stalled adapter cannot hold
+// the close. After a hang-up the descriptor no longer reaches the tty and both steps fail at once.
+void CCommPort::RestoreLineAtOpen() {
+    if (!lineAtOpen_) {
+        return;
+    }
+    const int fd = port_.Get();
+    const auto deadline =
+        std::chrono::steady_clock::now() + WireTime(settings_.writeBufferSize, settings_.baudRate);
+    int unsent = 0;
+    while (ioctl(fd, TIOCOUTQ, &unsent) == 0 && unsent > 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kOutputPollInterval);
+    }
+    tcsetattr(fd, TCSANOW, &*lineAtOpen_);
+    lineAtOpen_.reset();
 }
 
 bool CCommPort::StartWorker() {

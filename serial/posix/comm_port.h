@@ -3,10 +3,13 @@
 #ifndef DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 #define DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 
+#include <termios.h>
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -46,7 +49,8 @@ class CCommPort {
 
     // Owner's thread, never from inside a call the worker makes to the owner. Stops the worker,
     // keeping the owner's work flowing meanwhile (the worker may be waiting inside a delivery or
-    // an error box), closes the port and drops unsent frames.
+    // an error box), closes the port, leaving its line settings as opening found them, and drops
+    // unsent frames.
     void Shutdown();
 
     // Owner's thread. Appends a copy of the frame to the write queue; the worker sends queued
@@ -63,6 +67,7 @@ class CCommPort {
     bool OpenExclusive(const std::string& devicePath);
     bool Configure();
     void ClosePort();
+    void RestoreLineAtOpen();
     void StopWorker(bool dispatchOwner);
     void ReportError(const char* operation, int error);
 
@@ -83,6 +88,9 @@ class CCommPort {
     LineSettings settings_{};
     CommTimeouts timeouts_;
     UniqueFd port_;
+    // Owner's thread only. The tty's settings when this object opened it, given back at close:
+    // the tty may be someone's terminal behind a stale link, not a module.
+    std::optional<termios> lineAtOpen_;
 
     // Created once and kept for the object's life; eventfds are safe to signal from any thread.
     UniqueFd stopEvent_;   // readable: the worker must leave

@@ -1,5 +1,5 @@
 // Numbers present serial ports 1 to 16: hardware ports first, then virtual ports, each group in
-// name order, each port keeping its first number.
+// name order; a port keeps its number, and a full set of numbers passes on the longest unused.
 #include "serial/posix/port_registry.h"
 
 #include <sys/stat.h>
@@ -80,7 +80,7 @@ const PortRegistry::PresentPort* PortRegistry::Lookup(int portNumber) {
     if (portNumber < 1 || portNumber > static_cast<int>(numbered_.size())) {
         return nullptr;
     }
-    const auto found = present_.find(numbered_[portNumber - 1]);
+    const auto found = present_.find(numbered_[portNumber - 1].identity);
     return found == present_.end() ? nullptr : &found->second;
 }
 
@@ -99,13 +99,43 @@ void PortRegistry::Refresh() {
     std::sort(virtualPorts.begin(), virtualPorts.end(), byName);
     hardware.insert(hardware.end(), virtualPorts.begin(), virtualPorts.end());
 
+    ++looks_;
     present_.clear();
+    std::vector<std::string> unnumbered;
     for (FoundPort& port : hardware) {
-        const bool numbered =
-            std::find(numbered_.begin(), numbered_.end(), port.identity) != numbered_.end();
-        if (!numbered && numbered_.size() < static_cast<std::size_t>(kMaxPorts)) {
-            numbered_.push_back(port.identity);
+        const auto holder = std::find_if(numbered_.begin(), numbered_.end(), [&](const Holder& h) {
+            return h.identity == port.identity;
+        });
+        if (holder != numbered_.end()) {
+            holder->lastSeen = looks_;
+        } else {
+            unnumbered.push_back(port.identity);
         }
         present_[port.identity] = {std::move(port.name), std::move(port.devicePath)};
     }
+    for (std::string& identity : unnumbered) {
+        if (numbered_.size() < static_cast<std::size_t>(kMaxPorts)) {
+            numbered_.push_back({std::move(identity), looks_});
+        } else if (const std::optional<std::size_t> index = NumberToHandOn()) {
+            numbered_[*index] = {std::move(identity), looks_};
+        } else {
+            break;
+        }
+    }
+}
+
+// The number of the port gone longest (the lowest such number on a tie). Only a port that was
+// already missing at the look before this one gives up its number: a device change asks for the
+// open port by number, and the very look that finds it gone must not find another device under
+// that number and have it opened in its place.
+std::optional<std::size_t> PortRegistry::NumberToHandOn() const {
+    std::optional<std::size_t> longestGone;
+    for (std::size_t i = 0; i < numbered_.size(); ++i) {
+        const bool goneBeforeLastLook = numbered_[i].lastSeen + 1 < looks_;
+        if (goneBeforeLastLook &&
+            (!longestGone || numbered_[i].lastSeen < numbered_[*longestGone].lastSeen)) {
+            longestGone = i;
+        }
+    }
+    return longestGone;
 }

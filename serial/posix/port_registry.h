@@ -1,9 +1,10 @@
 // Which serial ports are present and under which number (1 to 16) the panel knows them. A port
-// keeps the number it was first given for as long as the program runs, so a port that leaves
-// and comes back is the same port to the panel; numbers are never handed to another port.
+// keeps its number while it is present and when it leaves and comes back; only when all sixteen
+// numbers are taken does a newly seen port take the number of the port that has been gone longest.
 #ifndef DRIVERPANEL_SERIAL_POSIX_PORT_REGISTRY_H
 #define DRIVERPANEL_SERIAL_POSIX_PORT_REGISTRY_H
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -39,18 +40,27 @@ class PortRegistry {
         std::string name;
         std::string devicePath;
     };
+    // One number's holder: the port's identity (its device path) and the last look that found
+    // it present.
+    struct Holder {
+        std::string identity;
+        std::uint64_t lastSeen;
+    };
 
     const PresentPort* Lookup(int portNumber);
     void Refresh();
+    std::optional<std::size_t> NumberToHandOn() const;
 
     const HardwareLister listHardware_;
     const std::string virtualPortDirectory_;
 
     std::mutex lock_;
-    // Guarded by lock_. Index n-1 holds the identity (device path) of port n.
-    std::vector<std::string> numbered_;
+    // Guarded by lock_. Index n-1 holds port n.
+    std::vector<Holder> numbered_;
     // Guarded by lock_. The ports present at the last look, by identity.
     std::map<std::string, PresentPort> present_;
+    // Guarded by lock_. How many looks have been taken; the clock of Holder::lastSeen.
+    std::uint64_t looks_ = 0;
 };
 
 #endif

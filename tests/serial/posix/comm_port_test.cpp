@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -48,6 +49,43 @@ std::vector<std::uint8_t> Pattern(std::size_t count) {
         bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 256) & 0xFF);
     }
     return bytes;
+}
+
+// A tty's settings as one line, so that a difference shows which field changed.
+std::string Describe(const termios& tio) {
+    std::ostringstream line;
+    line << std::oct << "iflag " << tio.c_iflag << " oflag " << tio.c_oflag << " cflag "
+         << tio.c_cflag << " lflag " << tio.c_lflag << std::dec << " speeds " << cfgetispeed(&tio)
+         << "/" << cfgetospeed(&tio) << " cc";
+    for (const cc_t c : tio.c_cc) {
+        line << " " << int{c};
+    }
+    return line.str();
+}
+
+// Settings another program left on a tty: a terminal's line editing and echo, with a speed and a
+// read timeout that are not the panel's. Returns them as the driver holds them.
+std::string GiveTerminalSettings(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return "no settings: " + std::string(std::strerror(errno));
+    }
+    tio.c_lflag |= ICANON | ECHO | ECHOE | ISIG;
+    tio.c_iflag |= ICRNL | IXON;
+    tio.c_oflag |= OPOST | ONLCR;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 5;
+    cfsetispeed(&tio, B4800);
+    cfsetospeed(&tio, B4800);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0 || tcgetattr(fd, &tio) != 0) {
+        return "not set: " + std::string(std::strerror(errno));
+    }
+    return Describe(tio);
+}
+
+std::string SettingsOf(int fd) {
+    termios tio{};
+    return tcgetattr(fd, &tio) == 0 ? Describe(tio) : std::strerror(errno);
 }
 
 struct ThreadSample {
@@ -164,6 +202,83 @@ TEST_F(CommPortTest, FailedConfigurationStepShowsOneBoxAndLeavesThePortClosed) {
         CCommPort other(registry_);
         EXPECT_TRUE(other.Setup(owner, kPort, kPanelSettings));
     }
+}
+
+// The tty keeps what it had before the panel opened it, whichever way the port is given up. A
+// second descriptor on it stands for the program whose terminal it is.
+TEST_F(CommPortTest, GivingThePortUpLeavesItsLineSettingsAsOpeningFoundThem) {
+    struct Case {
+        const char* name;
+        void (*useAndGiveUp)(PortRegistry&, TestOwner&);
+    };
+    const Case cases[] = {
+        {"opened, used and shut down",
+         [](PortRegistry& registry, TestOwner& owner) {
+             CCommPort port(registry);
+             ASSERT_TRUE(port.Setup(owner, kPort, kPanelSettings));
+             ASSERT_TRUE(port.StartWorker());
+             const std::uint8_t frame[] = {0xEF, 0xEF, 0x02, 0x01, 0xE1};
+             port.QueueWrite(frame, sizeof frame);
+             port.Shutdown();
+         }},
+        {"configuration fails after the read timeouts were set",
+         [](PortRegistry& registry, TestOwner& owner) {
+             LineSettings settings = kPanelSettings;
+             settings.baudRate = 12345;
+             CCommPort port(registry);
+             EXPECT_FALSE(port.Setup(owner, kPort, settings));
+             EXPECT_EQ(owner.Errors().size(), 1u);
+         }},
+        {"still open when the program ends",
+         [](PortRegistry& registry, TestOwner& owner) {
+             CCommPort port(registry);
+             ASSERT_TRUE(port.Setup(owner, kPort, kPanelSettings));
+             ASSERT_TRUE(port.StartWorker());
+         }},
+        {"set up again on another port",
+         [](PortRegistry& registry, TestOwner& owner) {
+             CCommPort port(registry);
+             ASSERT_TRUE(port.Setup(owner, kPort, kPanelSettings));
+             ASSERT_TRUE(port.Setup(owner, 1, kPanelSettings));
+             port.Shutdown();
+         }},
+    };
+    const int terminal = open(module_.NearPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(terminal, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = GiveTerminalSettings(terminal);
+        TestOwner owner;
+        c.useAndGiveUp(registry_, owner);
+        EXPECT_EQ(SettingsOf(terminal), before);
+    }
+    close(terminal);
+}
+
+// After a hang-up the port's descriptor no longer reaches the tty. When the tty itself stays (it
+// was hung up, not removed) and its program has set it up again, the close must leave it alone.
+TEST_F(CommPortTest, ClosingAfterAHangUpLeavesTheTtyAlone) {
+    const int terminal = open(module_.NearPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(terminal, 0);
+    CCommPort port(registry_);
+    ASSERT_TRUE(port.Setup(owner_, kPort, kPanelSettings));
+    ASSERT_TRUE(port.StartWorker());
+    if (ioctl(terminal, TIOCVHANGUP) != 0) {
+        close(terminal);
+        port.Shutdown();
+        GTEST_SKIP() << "hanging up a tty needs CAP_SYS_ADMIN: " << std::strerror(errno);
+    }
+    close(terminal);
+    ASSERT_TRUE(owner_.WaitUntil([](const TestOwner& o) { return o.HangUpCount() == 1; }));
+    const int revived = open(module_.NearPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(revived, 0);
+    const std::string before = GiveTerminalSettings(revived);
+
+    port.Shutdown();
+
+    EXPECT_EQ(SettingsOf(revived), before);
+    EXPECT_TRUE(owner_.Errors().empty());
+    close(revived);
 }
 
 TEST_F(CommPortTest, OpenIsExclusiveUntilShutdownAndReopenWorks) {

@@ -26,12 +26,30 @@ std::vector<std::optional<std::string>> ProbeAll(PortRegistry& registry) {
     return listed;
 }
 
+// The listing as one line: each number's port name in order, "-" for an unused number.
+std::string Listing(PortRegistry& registry) {
+    std::string line;
+    for (const std::optional<std::string>& name : ProbeAll(registry)) {
+        line += (line.empty() ? "" : " ") + name.value_or("-");
+    }
+    return line;
+}
+
 class PortRegistryTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(pty_.Valid()); }
 
     bool Link(const std::string& name) {
         return symlink(pty_.NearPath().c_str(), ports_.Join(name).c_str()) == 0;
+    }
+    bool Unlink(const std::string& name) { return unlink(ports_.Join(name).c_str()) == 0; }
+
+    // Links p1 to p16, which take numbers 1 to 16.
+    void FillAllNumbers() {
+        for (int i = 1; i <= PortRegistry::kMaxPorts; ++i) {
+            ASSERT_TRUE(Link("p" + std::to_string(i)));
+        }
+        ASSERT_EQ(registry_.Probe(PortRegistry::kMaxPorts), "p16");
     }
 
     TempDir ports_;
@@ -81,6 +99,72 @@ TEST_F(PortRegistryTest, NeverListsMoreThanSixteenPorts) {
     EXPECT_EQ(listed[9], "port10");  // names with numbers sort by value: port2 comes before it
     EXPECT_EQ(listed.back(), "port16");
     EXPECT_EQ(registry_.Probe(17), std::nullopt);
+}
+
+// Ports come and go while all sixteen numbers are taken; after each step the whole list is looked
+// at, as the panel does when it lists the ports.
+TEST_F(PortRegistryTest, AFullSetOfNumbersPassesOnTheNumberOfThePortGoneLongest) {
+    struct Step {
+        const char* what;
+        std::vector<std::string> leave;
+        std::vector<std::string> arrive;
+        const char* listing;
+    };
+    const Step steps[] = {
+        {"p3 leaves: its number stays unused",
+         {"p3"},
+         {},
+         "p1 p2 - p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"p3 returns to its number",
+         {},
+         {"p3"},
+         "p1 p2 p3 p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"p3 leaves again", {"p3"}, {}, "p1 p2 - p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"a new port takes the only unused number",
+         {},
+         {"p17"},
+         "p1 p2 p17 p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"p3 returns while every number is held by a present port: not listed",
+         {},
+         {"p3"},
+         "p1 p2 p17 p4 p5 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"p5 leaves: the waiting p3 takes its number",
+         {"p5"},
+         {},
+         "p1 p2 p17 p4 p3 p6 p7 p8 p9 p10 p11 p12 p13 p14 p15 p16"},
+        {"p9 leaves", {"p9"}, {}, "p1 p2 p17 p4 p3 p6 p7 p8 - p10 p11 p12 p13 p14 p15 p16"},
+        {"p6 leaves", {"p6"}, {}, "p1 p2 p17 p4 p3 - p7 p8 - p10 p11 p12 p13 p14 p15 p16"},
+        {"two new ports: the first in name order takes the number of the port gone longest",
+         {},
+         {"p19", "p18"},
+         "p1 p2 p17 p4 p3 p19 p7 p8 p18 p10 p11 p12 p13 p14 p15 p16"},
+        {"p9 returns: its number is p18's now",
+         {},
+         {"p9"},
+         "p1 p2 p17 p4 p3 p19 p7 p8 p18 p10 p11 p12 p13 p14 p15 p16"},
+    };
+    FillAllNumbers();
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (const std::string& name : step.leave) {
+            ASSERT_TRUE(Unlink(name));
+        }
+        for (const std::string& name : step.arrive) {
+            ASSERT_TRUE(Link(name));
+        }
+        EXPECT_EQ(Listing(registry_), step.listing);
+    }
+}
+
+// A device change asks for the open port by its number: the look that finds it gone must not
+// find another device under that number, or the panel would open that one in its place.
+TEST_F(PortRegistryTest, TheLookThatFindsAPortGoneGivesItsNumberToNoOtherPort) {
+    FillAllNumbers();
+    ASSERT_TRUE(Unlink("p16"));
+    ASSERT_TRUE(Link("p17"));
+    EXPECT_EQ(registry_.DevicePath(16), std::nullopt);
+    EXPECT_EQ(registry_.Probe(16), "p17");
+    EXPECT_EQ(registry_.DevicePath(16), ports_.Join("p17"));
 }
 
 TEST_F(PortRegistryTest, IgnoresADirectoryOthersCanWriteInto) {
