@@ -4,18 +4,22 @@
 #define DRIVERPANEL_SERIAL_PORT_OWNER_H
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 class PortOwner {
   public:
     virtual ~PortOwner() = default;
 
-    // Worker thread: hand over one received byte and return only once the owner's thread has
-    // handled it, so bytes reach the reply assembler one at a time and in order.
-    virtual void DeliverByte(std::uint8_t byte, int portNumber) = 0;
+    // Worker thread: hand over a block of received bytes, as read, and return only once the
+    // owner's thread has handled it, so bytes reach the reply assembler one at a time and in
+    // order and the worker never reads ahead. The block stays valid until this returns.
+    virtual void DeliverBytes(std::span<const std::uint8_t> bytes, int portNumber) = 0;
 
-    // Owner's thread, called repeatedly while Shutdown waits for the worker: handle whatever the
-    // worker is waiting on (a pending delivery, an error box), so the worker can see the stop.
+    // Owner's thread, called repeatedly while Shutdown waits for the worker, so a stop has been
+    // asked for: release whatever the worker is waiting on (a pending delivery, an error box), so
+    // the worker can see the stop. The stop is seen between bytes: of a block waiting then, its
+    // first byte is still handled and none after it.
     virtual void DispatchPending() = 0;
 
     // Either thread: show the modal "Application Error" box with this text and wait for OK.

@@ -8,9 +8,9 @@
 
 #include "panel/device_state.h"
 #include "panel/qt/panel_port_owner.h"
-#include "serial/posix/port_adapters.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/device_watcher.h"
+#include "serial/posix/port_adapters.h"
 #include "serial/posix/port_registry.h"
 
 class PanelHost {

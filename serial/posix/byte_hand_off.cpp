@@ -1,26 +1,28 @@
-// The worker-to-UI byte hand-off.
+// The worker-to-owner block hand-off.
 #include "serial/posix/byte_hand_off.h"
 
-void ByteHandOff::Deliver(ReceivedByte received) {
+void ByteHandOff::Deliver(ReceivedBlock block) {
     if (closed_.load(std::memory_order_acquire)) {
         return;
     }
-    slot_.store(static_cast<std::uint32_t>(received.byte) |
-                    (static_cast<std::uint32_t>(received.portNumber) << 8),
-                std::memory_order_release);
+    slot_ = block;
+    posted_.fetch_add(1, std::memory_order_release);
     ready_.Signal();
     handled_.Take();  // also returns when Close() signals it
+    // Orders the owner's last reads of the block before the worker fills its buffer again.
+    handedBack_.load(std::memory_order_acquire);
 }
 
-std::optional<ReceivedByte> ByteHandOff::TakeReady() {
+std::optional<ReceivedBlock> ByteHandOff::TakeReady() {
     if (!ready_.Take()) {
         return std::nullopt;
     }
-    const std::uint32_t packed = slot_.load(std::memory_order_acquire);
-    return ReceivedByte{static_cast<std::uint8_t>(packed & 0xFF), static_cast<int>(packed >> 8)};
+    posted_.load(std::memory_order_acquire);
+    return slot_;
 }
 
 void ByteHandOff::MarkHandled() {
+    handedBack_.fetch_add(1, std::memory_order_release);
     handled_.Signal();
 }
 

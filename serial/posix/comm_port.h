@@ -1,5 +1,5 @@
 // The port object on Linux: opens one serial port exclusively, configures it with termios, and
-// runs the worker thread that hands each received byte to the owner and writes queued frames.
+// runs the worker thread that hands received bytes to the owner and writes queued frames.
 #ifndef DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 #define DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 
@@ -30,6 +30,10 @@ struct CommTimeouts {
 
 class CCommPort {
   public:
+    // The most the worker reads and hands to the owner at once; more waiting goes over in pieces.
+    // Ten of the longest replies: a burst rarely needs more than one block.
+    static constexpr std::size_t kReceiveBlockSize = 1024;
+
     explicit CCommPort(PortRegistry& registry);
     // Stops the worker (without asking the owner to dispatch: it may be gone, so owners call
     // Shutdown first) and closes the port.

@@ -1,6 +1,9 @@
 // The owner's side of the port worker's crossings: bytes, error boxes and hang-ups.
 #include "serial/posix/event_loop_port_owner.h"
 
+#include <algorithm>
+#include <cstdint>
+
 EventLoopPortOwner::EventLoopPortOwner(BoxShower showApplicationError)
     : ownerThread_(std::this_thread::get_id()),
       showApplicationError_(std::move(showApplicationError)) {}
@@ -23,14 +26,21 @@ void EventLoopPortOwner::Detach() {
     handlers_ = Handlers{};
 }
 
-void EventLoopPortOwner::DeliverByte(std::uint8_t byte, int portNumber) {
-    bytes_.Deliver(ReceivedByte{byte, portNumber});
+void EventLoopPortOwner::DeliverBytes(std::span<const std::uint8_t> bytes, int portNumber) {
+    bytes_.Deliver(ReceivedBlock{bytes, portNumber});
 }
 
 void EventLoopPortOwner::DispatchPending() {
+    // A stop asked for from inside the byte handler: the worker waits on the very block being
+    // fed, so it is released now and the block's remaining bytes are left unhandled.
+    if (blockInHand_ != nullptr && !blockInHand_->released) {
+        blockInHand_->released = true;
+        bytes_.MarkHandled();
+    }
     // Only what the worker can be waiting on; other events wait for the event loop, so nothing
-    // else of the host runs in the middle of closing the port.
-    HandleByte();
+    // else of the host runs in the middle of closing the port. Of a waiting block only the byte
+    // the worker had in hand is handled: after a stop it would not have read on.
+    FeedBlock(1);
     HandleErrorRequest();
 }
 
@@ -54,14 +64,25 @@ void EventLoopPortOwner::PortHungUp(int) {
 }
 
 void EventLoopPortOwner::HandleByte() {
-    const std::optional<ReceivedByte> received = bytes_.TakeReady();
-    if (!received) {
+    FeedBlock(SIZE_MAX);
+}
+
+void EventLoopPortOwner::FeedBlock(std::size_t byteLimit) {
+    const std::optional<ReceivedBlock> block = bytes_.TakeReady();
+    if (!block) {
         return;
     }
-    if (handlers_.byte) {
-        handlers_.byte(received->byte, received->portNumber);
+    BlockInHand inHand;
+    BlockInHand* const outer = blockInHand_;
+    blockInHand_ = &inHand;
+    const std::size_t count = std::min(block->bytes.size(), byteLimit);
+    for (std::size_t i = 0; i < count && !inHand.released && handlers_.byte; ++i) {
+        handlers_.byte(block->bytes[i], block->portNumber);
     }
-    bytes_.MarkHandled();
+    blockInHand_ = outer;
+    if (!inHand.released) {
+        bytes_.MarkHandled();
+    }
 }
 
 void EventLoopPortOwner::HandleErrorRequest() {

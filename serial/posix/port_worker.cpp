@@ -1,11 +1,13 @@
 // The worker thread of the port object: waits on the stop request, the port and the write queue
-// (in that order of precedence), delivers received bytes one at a time and writes queued frames.
+// (in that order of precedence), delivers received bytes a block at a time and writes queued
+// frames.
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 #include "serial/port_error.h"
@@ -72,18 +74,24 @@ void CCommPort::RunWorker() {
     aliveChanged_.notify_all();
 }
 
-// Reads and delivers the waiting bytes one at a time; each delivery returns only once the owner
-// has handled the byte. A stop request ends the burst after the byte in hand.
+// Reads one block of the waiting bytes and delivers it; the delivery returns only once the owner
+// has handled every byte of it. One block a turn: a port that never stops sending must not keep
+// a queued frame from being written, so the worker goes back to its queue after each block.
 CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
+    // The block stays here, on the worker's stack, until the owner has handled it.
+    std::array<std::uint8_t, kReceiveBlockSize> block;
     for (;;) {
         if (StopRequested()) {
             return LinkState::kUp;
         }
-        std::uint8_t byte = 0;
-        const ssize_t count = read(port_.Get(), &byte, 1);
-        if (count == 1) {
-            owner_->DeliverByte(byte, portNumber_);
-            continue;
+        const ssize_t count = read(port_.Get(), block.data(), block.size());
+        if (count > 0) {
+            owner_->DeliverBytes(
+                std::span<const std::uint8_t>(block.data(), static_cast<std::size_t>(count)),
+                portNumber_);
+            // A hang-up reported with these bytes is acted on at a later turn, once every byte
+            // received before it has been delivered.
+            return LinkState::kUp;
         }
         if (count == 0) {
             return LinkState::kHungUp;

@@ -34,7 +34,8 @@ TEST(PanelPortOwnerTest, HandsOverBytesInOrderAndOneAtATime) {
     std::thread worker([&] {
         for (int i = 0; i < kBytes; ++i) {
             deliveriesStarted.fetch_add(1);
-            owner.DeliverByte(static_cast<std::uint8_t>(i), kPort);
+            const auto byte = static_cast<std::uint8_t>(i);
+            owner.DeliverBytes({&byte, 1}, kPort);
         }
     });
     EXPECT_TRUE(RunEventsUntil([&] { return handled.size() == kBytes; })) << handled.size();
@@ -49,7 +50,10 @@ TEST(PanelPortOwnerTest, DispatchPendingHandlesAWaitingByteOutsideTheEventLoop) 
     std::vector<int> handled;
     owner.Attach(
         {.byte = [&](std::uint8_t byte, int) { handled.push_back(byte); }, .hangUp = [] {}});
-    std::thread worker([&] { owner.DeliverByte(0x42, kPort); });
+    std::thread worker([&] {
+        const std::uint8_t byte = 0x42;
+        owner.DeliverBytes({&byte, 1}, kPort);
+    });
     const auto deadline = std::chrono::steady_clock::now() + kEventBound;
     while (handled.empty() && std::chrono::steady_clock::now() < deadline) {
         owner.DispatchPending();
@@ -98,13 +102,15 @@ TEST(PanelPortOwnerTest, DetachReleasesAWaitingWorkerAndDropsLaterRequests) {
     owner.Attach(
         {.byte = [&](std::uint8_t byte, int) { handled.push_back(byte); }, .hangUp = [] {}});
     // Nobody runs the UI thread's events: both would wait for ever on an attached panel.
-    std::thread byteWorker([&] { owner.DeliverByte(1, kPort); });
+    const std::uint8_t first = 1;
+    const std::uint8_t second = 2;
+    std::thread byteWorker([&] { owner.DeliverBytes({&first, 1}, kPort); });
     std::thread errorWorker([&] { owner.ShowApplicationError("gone"); });
     owner.Detach();
     byteWorker.join();
     errorWorker.join();
 
-    owner.DeliverByte(2, kPort);
+    owner.DeliverBytes({&second, 1}, kPort);
     owner.ShowApplicationError("after the panel closed");
     QCoreApplication::processEvents();
     EXPECT_TRUE(handled.empty());

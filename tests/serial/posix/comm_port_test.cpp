@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -343,6 +344,33 @@ TEST_F(CommPortTest, BackToBackFramesAllLeaveWholeAndInOrder) {
     EXPECT_EQ(module_.ReceiveOnceBuffered(expected.size()), expected);
     port.Shutdown();
     EXPECT_TRUE(owner_.Errors().empty());
+}
+
+TEST_F(CommPortTest, QueuedFrameIsWrittenWhileBytesKeepPouringIn) {
+    // A device gone wild: the far end never stops sending, faster than the owner takes it.
+    TestOwner busy(std::chrono::milliseconds(20));
+    CCommPort port(registry_);
+    ASSERT_TRUE(port.Setup(busy, kPort, kPanelSettings));
+    ASSERT_TRUE(port.StartWorker());
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        const std::vector<std::uint8_t> chunk(4096, 0x55);
+        while (flooding) {
+            if (!module_.Send(chunk)) {
+                break;
+            }
+        }
+    });
+    ASSERT_TRUE(busy.WaitUntil([](const TestOwner& o) { return o.ByteCount() > 8192; }));
+
+    const std::vector<std::uint8_t> frame = {0xEF, 0xEF, 0x02, 0x0B, 0xED};
+    port.QueueWrite(frame.data(), frame.size());
+    EXPECT_EQ(module_.Receive(frame.size()), frame);
+
+    flooding = false;
+    flood.join();
+    port.Shutdown();
+    EXPECT_TRUE(busy.Errors().empty());
 }
 
 TEST_F(CommPortTest, ShutdownWhileTheOwnerIsInsideADeliveryStopsAfterThatByte) {

@@ -1,5 +1,6 @@
 // A port owner for tests: records what the worker hands it and lets the test wait for it. In
-// holding mode each delivery waits until the owner's thread dispatches, as a window would.
+// holding mode a delivery waits after its first byte until the owner's thread dispatches; in slow
+// mode each delivery takes a while.
 #ifndef DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 #define DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/port_owner.h"
@@ -16,18 +19,30 @@
 class TestOwner : public PortOwner {
   public:
     explicit TestOwner(bool holdDeliveries = false) : holdDeliveries_(holdDeliveries) {}
+    // Takes this long over every block, as a busy window does.
+    explicit TestOwner(std::chrono::microseconds perBlock)
+        : holdDeliveries_(false), perBlock_(perBlock) {}
 
-    void DeliverByte(std::uint8_t byte, int portNumber) override {
+    void DeliverBytes(std::span<const std::uint8_t> block, int portNumber) override {
         std::unique_lock<std::mutex> lock(lock_);
-        bytes_.push_back(byte);
-        lastPort_ = portNumber;
         ++inDelivery_;
-        changed_.notify_all();
-        if (holdDeliveries_) {
-            const std::size_t ticket = bytes_.size();
-            changed_.wait(lock, [&] { return released_ >= ticket; });
+        for (const std::uint8_t byte : block) {
+            bytes_.push_back(byte);
+            lastPort_ = portNumber;
+            changed_.notify_all();
+            if (holdDeliveries_) {
+                // Released only by the dispatch of a Shutdown: the stop is then seen between
+                // bytes, as by a real owner, so nothing after the byte in hand is handled.
+                const std::size_t ticket = bytes_.size();
+                changed_.wait(lock, [&] { return released_ >= ticket; });
+                break;
+            }
         }
         --inDelivery_;
+        if (perBlock_.count() > 0) {
+            lock.unlock();
+            std::this_thread::sleep_for(perBlock_);
+        }
     }
 
     void DispatchPending() override {
@@ -76,6 +91,7 @@ class TestOwner : public PortOwner {
 
   private:
     const bool holdDeliveries_;
+    const std::chrono::microseconds perBlock_{0};
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::uint8_t> bytes_;  // guarded by lock_
