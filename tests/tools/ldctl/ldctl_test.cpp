@@ -215,9 +215,10 @@ TEST(LdctlSet, AppliesTheFieldsRulesAndPrintsTheConfirmedSetpoint) {
         {1, "-5", CMD_SET_A, 0, true, 0ms},       // below zero
         {2, "12.7", CMD_SET_B, 12, false, 0ms},   // truncated, not clamped
         {1, "1e2x", CMD_SET_A, 100, false, 0ms},  // read as far as it is a number
-        // Slow enough that replies to the configuration queries sent before the set frame
-        // arrive after it, carrying the old setpoint: they are no confirmation.
-        {1, "250", CMD_SET_A, 250, false, 800ms},
+        // Slower than the configuration queries come, so the answer to the second query arrives
+        // after the set frame, carrying the old setpoint; the setpoints reply still comes before
+        // the first poll, whose frames would purge it from the line.
+        {1, "250", CMD_SET_A, 250, false, 300ms},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
