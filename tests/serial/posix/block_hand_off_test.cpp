@@ -130,7 +130,8 @@ TEST_F(BlockHandOffTest, ReplySplitAcrossBlocksAtEveryPositionAssemblesOnceAndWh
     ReplyAssembler assembler;
     std::vector<std::vector<std::uint8_t>> replies;
     onByte_ = [&](std::uint8_t byte) {
-        const std::span<const std::uint8_t> frame = assembler.Take(byte);
+        // One moment for every byte: this is about blocks, not about the line's pauses.
+        const std::span<const std::uint8_t> frame = assembler.Take(byte, 0);
         if (!frame.empty()) {
             replies.emplace_back(frame.begin(), frame.end());
         }
