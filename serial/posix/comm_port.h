@@ -77,7 +77,7 @@ class CCommPort {
 
     // The worker's side (port_worker.cpp).
     void RunWorker();
-    LinkState ReceivePending(short portEvents);
+    LinkState ReceivePending(short portEvents, std::size_t& received);
     LinkState SendPending();
     bool WaitWritable();
     bool StopRequested() const;

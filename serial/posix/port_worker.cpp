@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 
+#include "protocol/frame.h"
 #include "serial/port_error.h"
 #include "serial/posix/comm_port.h"
 
@@ -29,6 +30,10 @@ void CCommPort::RunWorker() {
     pthread_setname_np(pthread_self(), "port-worker");
     const int fd = port_.Get();
     bool hungUp = false;
+    // Bytes read since a frame was found waiting. The frame lets a reply it found arriving be read
+    // whole before the write's purge, but waits for at most one reply's worth, so a line that
+    // never falls quiet still lets it out.
+    std::size_t readWhileFrameWaits = 0;
     for (;;) {
         const bool framesWaiting = !hungUp && HasQueuedFrames();
         // After a hang-up only the stop request is watched: the port would report its hang-up on
@@ -51,15 +56,19 @@ void CCommPort::RunWorker() {
             break;
         }
         LinkState link = LinkState::kUp;
+        std::size_t received = 0;
         if (waits[1].revents != 0) {
-            link = ReceivePending(waits[1].revents);
+            link = ReceivePending(waits[1].revents, received);
         }
         if (waits[2].revents != 0) {
             eventfd_t ignored = 0;
             eventfd_read(writeEvent_.Get(), &ignored);
         }
-        if (link == LinkState::kUp && !StopRequested()) {
+        readWhileFrameWaits = HasQueuedFrames() ? readWhileFrameWaits + received : 0;
+        const bool replyArriving = received != 0 && readWhileFrameWaits < kMaxReplyBytes;
+        if (link == LinkState::kUp && !replyArriving && !StopRequested()) {
             link = SendPending();
+            readWhileFrameWaits = 0;
         }
         if (link == LinkState::kHungUp && !hungUp) {
             hungUp = true;
@@ -77,7 +86,7 @@ void CCommPort::RunWorker() {
 // Reads one block of the waiting bytes and delivers it; the delivery returns only once the owner
 // has handled every byte of it. One block a turn: a port that never stops sending must not keep
 // a queued frame from being written, so the worker goes back to its queue after each block.
-CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
+CCommPort::LinkState CCommPort::ReceivePending(short portEvents, std::size_t& received) {
     // The block stays here, on the worker's stack, until the owner has handled it.
     std::array<std::uint8_t, kReceiveBlockSize> block;
     for (;;) {
@@ -86,6 +95,7 @@ CCommPort::LinkState CCommPort::ReceivePending(short portEvents) {
         }
         const ssize_t count = read(port_.Get(), block.data(), block.size());
         if (count > 0) {
+            received = static_cast<std::size_t>(count);
             owner_->DeliverBytes(
                 std::span<const std::uint8_t>(block.data(), static_cast<std::size_t>(count)),
                 portNumber_);

@@ -373,6 +373,26 @@ TEST_F(CommPortTest, QueuedFrameIsWrittenWhileBytesKeepPouringIn) {
     EXPECT_TRUE(busy.Errors().empty());
 }
 
+// The panel queues its next query while the first byte of a reply still waits for it (it sits in
+// a pause between queries): the write's purge must not cut the rest of that reply, already here.
+TEST_F(CommPortTest, FrameQueuedDuringAReplyLetsTheReplyFinish) {
+    TestOwner slow(std::chrono::milliseconds(300));
+    CCommPort port(registry_);
+    ASSERT_TRUE(port.Setup(slow, kPort, kPanelSettings));
+    ASSERT_TRUE(port.StartWorker());
+    const std::vector<std::uint8_t> reply = {0xED, 0xFA, 0x06, 0x0B, 0x0A, 0x03, 0x0A, 0x03, 0x12};
+    ASSERT_TRUE(module_.Send({reply.front()}));
+    ASSERT_TRUE(slow.WaitUntil([](const TestOwner& o) { return o.ByteCount() == 1; }));
+    ASSERT_TRUE(module_.Send(std::vector<std::uint8_t>(reply.begin() + 1, reply.end())));
+    const std::vector<std::uint8_t> query = {0xEF, 0xEF, 0x02, 0x22, 0x02};
+    port.QueueWrite(query.data(), query.size());
+
+    EXPECT_EQ(module_.Receive(query.size()), query);
+    EXPECT_TRUE(slow.WaitUntil([&](const TestOwner& o) { return o.ByteCount() == reply.size(); }));
+    EXPECT_EQ(slow.Bytes(), reply);
+    port.Shutdown();
+}
+
 TEST_F(CommPortTest, ShutdownWhileTheOwnerIsInsideADeliveryStopsAfterThatByte) {
     TestOwner holding(/*holdDeliveries=*/true);
     CCommPort port(registry_);
