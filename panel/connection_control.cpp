@@ -106,6 +106,7 @@ void PanelLogic::OnDeviceChange() {
             timers_.StopTimer(timerId);
         }
         state_.repeatCount = 0;
+        state_.repeating = false;
         if (SetupSelectedPort()) {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();

@@ -114,13 +114,35 @@ TEST(Timers, RepeatEndsWhenThePanelLosesTheHeldButton) {
     }
 }
 
+// With no repeat running, losing activation changes nothing: the poll keeps its period.
 TEST(Timers, DeactivationWithoutARepeatLeavesThePollAlone) {
-    PanelHarness panel;
-    panel.OpenConfigured(100, 1000);
-    panel.RunFor(300);
-    panel.logic.OnDeactivate();
-    panel.RunFor(200);
-    EXPECT_EQ(panel.port.sent, (std::vector<SentFrame>{{500, kTempQuery}, {600, kPowerQuery}}));
+    struct Case {
+        const char* name;
+        std::function<void(PanelHarness&)> before;
+    };
+    const Case cases[] = {
+        {"polling", [](PanelHarness&) {}},
+        {"a re-open ended the repeat",
+         [](PanelHarness& p) {
+             p.Press(IDC_STEP_UP);
+             p.RunFor(200);
+             p.logic.OnDeviceChange();
+             p.Receive(PanelHarness::ConfigReply(101, 0, 1000, 0, 1));
+         }},
+    };
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.OpenConfigured(100, 1000);
+        c.before(panel);
+        panel.port.sent.clear();
+        const long long polled = panel.timers.now + 500;
+        panel.RunFor(300);
+        panel.logic.OnDeactivate();
+        panel.RunFor(200);
+        EXPECT_EQ(panel.port.sent,
+                  (std::vector<SentFrame>{{polled, kTempQuery}, {polled + 100, kPowerQuery}}))
+            << c.name;
+    }
 }
 
 // The poll sends the slider only when the operator moved it, or when it could not show the

@@ -5,9 +5,10 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTest>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "panel/panel_timing.h"
 #include "panel_fixture.h"
@@ -33,24 +34,20 @@ class HeldStepButton : public PanelTest {
 
     void TearDown() override {
         if (!HasFatalFailure()) {
-            Xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+            Xdotool({"mouseup", "1"});
         }
     }
 
-    // Runs xdotool and waits for it, handling the panel's events meanwhile.
-    void Xdotool(const QStringList& arguments) {
-        QProcess process;
-        process.start(QStringLiteral("xdotool"), arguments);
-        ASSERT_TRUE(RunEventsUntil([&] { return process.state() == QProcess::NotRunning; }));
-        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    static void Xdotool(const std::vector<std::string>& arguments) {
+        ASSERT_TRUE(RunXdotool(arguments)) << "xdotool " << arguments.front();
     }
 
     // Presses the left button over 》 and holds it until a few repeats have gone out.
     void HoldStepUp() {
         QWidget* up = Control(IDC_STEP_UP);
         const QPoint centre = up->mapToGlobal(up->rect().center());
-        Xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
-                 QString::number(centre.y()), QStringLiteral("mousedown"), QStringLiteral("1")});
+        Xdotool({"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "mousedown",
+                 "1"});
         ASSERT_TRUE(WaitUntil([&] { return SetValues().size() >= 3; })) << "the repeat runs";
         ASSERT_TRUE(panel_->IsLeftButtonDown());
     }
@@ -79,9 +76,11 @@ TEST_F(HeldStepButton, EndsWhenReleasedWhileABoxIsUp) {
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
-    Xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    Xdotool({"mouseup", "1"});
     ASSERT_TRUE(WaitUntil([&] { return !panel_->IsLeftButtonDown(); }))
         << "Qt records the release although the box kept it from the panel";
+    ASSERT_TRUE(WaitUntil([&] { return !panel_->Timers().IsRunning(TIMER_STEP_UP); }))
+        << "the repeat ends, by the box's activation or by the next tick";
     ExpectNoFurtherSteps();
     box->done(QMessageBox::Ok);
     ExpectNoFurtherSteps();
@@ -97,7 +96,7 @@ TEST_F(HeldStepButton, EndsWhenAnotherWindowTakesActivation) {
     other.move(600, 400);
     other.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
-    Xdotool({QStringLiteral("windowfocus"), QString::number(other.winId())});
+    Xdotool({"windowfocus", std::to_string(other.winId())});
     ASSERT_TRUE(WaitUntil([&] { return !panel_->Timers().IsRunning(TIMER_STEP_UP); }));
     EXPECT_TRUE(panel_->IsLeftButtonDown());
     ExpectNoFurtherSteps();

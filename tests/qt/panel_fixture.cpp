@@ -1,12 +1,16 @@
 // The panel-on-simulator test fixture.
 #include "panel_fixture.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <QAbstractButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -114,6 +118,30 @@ bool RunEventsUntil(const std::function<bool()>& condition, std::chrono::millise
     check.start(kCheckPeriodMs);
     loop.exec();
     return condition();
+}
+
+bool RunXdotool(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>("xdotool")};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    bool exited = false;
+    RunEventsUntil([&] {
+        exited = exited || waitpid(pid, &status, WNOHANG) == pid;
+        return exited;
+    });
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool PanelTest::WaitUntil(const std::function<bool()>& condition) {

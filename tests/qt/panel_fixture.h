@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "panel/qt/driver_panel_dlg.h"
@@ -30,6 +31,11 @@ inline constexpr const char* kSimulatorLinkName = "sim0";
 // comes, so the port's worker is never kept waiting by the test.
 bool RunEventsUntil(const std::function<bool()>& condition,
                     std::chrono::milliseconds bound = kEventBound);
+
+// Runs xdotool with the arguments on the test's X display and waits for it, handling events
+// meanwhile; true when it succeeded. Spawned, not forked: the thread sanitizer cannot follow a
+// fork of a process that runs threads, and stops the next thread the process starts.
+bool RunXdotool(const std::vector<std::string>& arguments);
 
 class PanelTest : public ::testing::Test {
   protected:

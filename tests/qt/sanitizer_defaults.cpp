@@ -6,7 +6,10 @@
 //
 // Thread checker: Qt is not built for it, so the allocations Qt makes on its own pooled threads
 // (image and font work) look like races to it. Calls from such libraries are not checked; every
-// access made by our code, the handlers Qt calls on the UI thread included, still is.
+// access made by our code, the handlers Qt calls on the UI thread included, still is. The tests
+// on Xvfb start xdotool through QProcess, whose child shares the test's memory until it runs
+// xdotool; the checker then takes the test for a forked child and stops it at its next thread
+// start (the next test's port worker). No test forks to go on running threads in the child.
 extern "C" const char* __lsan_default_suppressions();
 extern "C" const char* __tsan_default_options();
 
@@ -21,5 +24,5 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 extern "C" const char* __tsan_default_options() {
-    return "ignore_noninstrumented_modules=1";
+    return "ignore_noninstrumented_modules=1:die_after_fork=0";
 }

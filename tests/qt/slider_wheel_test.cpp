@@ -1,7 +1,6 @@
 // The mouse wheel and the setpoint slider, with real input: xdotool turns the wheel on the X
 // server, so the event comes the way an operator's would.
 #include <QEvent>
-#include <QProcess>
 #include <QSlider>
 
 #include "panel_fixture.h"
@@ -25,8 +24,8 @@ class WheelCounter : public QObject {
 // in one xdotool run so that the X server takes the two in that order.
 bool TurnWheelOver(const QWidget& widget) {
     const QPoint centre = widget.mapToGlobal(widget.rect().center());
-    return QProcess::execute("xdotool", {"mousemove", QString::number(centre.x()),
-                                         QString::number(centre.y()), "click", "4"}) == 0;
+    return RunXdotool(
+        {"mousemove", std::to_string(centre.x()), std::to_string(centre.y()), "click", "4"});
 }
 
 using SliderWheelTest = PanelTest;
