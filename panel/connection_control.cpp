@@ -59,11 +59,20 @@ void PanelLogic::ShowClosed() {
 
 void PanelLogic::OnOpenClose() {
     if (state_.portOpen) {
+        // A device change that comes while Shutdown dispatches must not re-open the port in the
+        // middle of its close: the close would then show closed over a running worker. It is
+        // handled once the close is done, as a change on a closed panel.
+        handlingDeviceChange_ = true;
+        devicesChangedAgain_ = false;
         port_.Shutdown();
         timers_.Wait(kSettleWaitMs);
         StopAllTimers();
         FillPortList();
         ShowClosed();
+        handlingDeviceChange_ = false;
+        if (devicesChangedAgain_) {
+            OnDeviceChange();
+        }
         return;
     }
     const int item = window_.SelectedPortItem();
@@ -83,7 +92,23 @@ void PanelLogic::OnOpenClose() {
     state_.portOpen = true;
 }
 
+// A storm of changes would otherwise cost a whole close and re-open for each one, each closing
+// the port the one before had just re-opened, long after the storm is over; and changes handled
+// one inside another would each act on a connection the other was still changing.
 void PanelLogic::OnDeviceChange() {
+    if (handlingDeviceChange_) {
+        devicesChangedAgain_ = true;
+        return;
+    }
+    handlingDeviceChange_ = true;
+    do {
+        devicesChangedAgain_ = false;
+        HandleDeviceChange();
+    } while (devicesChangedAgain_);
+    handlingDeviceChange_ = false;
+}
+
+void PanelLogic::HandleDeviceChange() {
     timers_.Wait(kSettleWaitMs);
     if (!state_.portOpen) {
         timers_.Wait(kSettleWaitMs);

@@ -69,12 +69,18 @@ class PanelLogic {
     bool SetupSelectedPort();
     void StopAllTimers();
     void ShowClosed();
+    void HandleDeviceChange();
 
     DeviceState& state_;
     PanelWindow& window_;
     PanelTimers timers_;
     PortService& port_;
     PortProbe& probe_;
+    // UI thread only. Set while a device change is handled; a change that arrives meanwhile (the
+    // port's stop keeps dispatching the panel's messages) only marks that the devices changed
+    // again, and the running handling goes round once more when it is done.
+    bool handlingDeviceChange_ = false;
+    bool devicesChangedAgain_ = false;
 };
 
 #endif

@@ -16,6 +16,10 @@ namespace {
 // the owner a message; the bound only keeps a missed wake-up from stalling them.
 constexpr DWORD kStopPollMs = 10;
 
+// Bound on the sent messages a stop answers after the worker has gone, so a sender that never
+// stops cannot hold the stop.
+constexpr int kSentMessagesTakenAtMost = 100;
+
 // The event character registered with the driver.
 constexpr char kEventCharacter = 'q';
 
@@ -197,6 +201,15 @@ void CCommPort::Shutdown() {
         }
         // Wakes when the worker ends or sends the owner a message (which PeekMessageA handles).
         MsgWaitForMultipleObjects(1, &workerThread_, FALSE, kStopPollMs, QS_ALLINPUT);
+    }
+    // Messages other threads sent the owner while it waited are answered now, all of them, not
+    // one by one at later stops: the system's device-change notifications come this way, and a
+    // storm of them must reach the panel while it is still handling the change they follow.
+    for (int taken = 0; taken < kSentMessagesTakenAtMost &&
+                        (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+         ++taken) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     ReleaseWorkerThread();
     ClosePort();

@@ -70,6 +70,10 @@ class CCommPort {
     // tells whether the port still answers a status query; false means the device is gone.
     bool ReportWorkerFailure(const char* operation, DWORD errorCode);
 
+    // Worker thread: what the UI thread asks of the worker now, the stop before a frame to write.
+    enum class Request { kNone, kStop, kWrite };
+    Request NextRequest() const;
+
     // Worker thread: a serial event arrived; serves every class registered with the driver.
     bool HandleSerialEvent();
 

@@ -2,6 +2,7 @@
 // received byte to the owner window and waits until it is handled; writes the queued frames.
 #include <optional>
 
+#include "protocol/frame.h"
 #include "serial/line_settings.h"
 #include "serial/port_error.h"
 #include "serial/port_notifications.h"
@@ -57,6 +58,11 @@ unsigned __stdcall PortWorkerProc(void* argument) {
                 return kWorkerExitCode;
             case WAIT_OBJECT_0 + CCommPort::kSerialEventIndex:
                 portAnswers = port.HandleSerialEvent();
+                // A port that keeps delivering answers every wait with a serial event, which
+                // outranks the write event: a frame queued meanwhile goes out now.
+                if (portAnswers && port.NextRequest() == CCommPort::Request::kWrite) {
+                    portAnswers = SendPending(port);
+                }
                 break;
             case WAIT_OBJECT_0 + CCommPort::kWriteIndex:
                 portAnswers = SendPending(port);
@@ -90,9 +96,21 @@ bool CCommPort::HandleSerialEvent() {
 }
 
 bool ReceivePending(CCommPort& port) {
+    // Bytes read since a frame was queued. The frame waits for at most one reply's worth, so a
+    // reply it found arriving is read whole before the write's purge, and a line that never
+    // falls quiet still lets the frame out.
+    std::size_t readWhileFrameWaits = 0;
     for (;;) {
-        if (WaitForSingleObject(port.shutdownEvent_, 0) == WAIT_OBJECT_0) {
-            return true;
+        switch (port.NextRequest()) {
+            case CCommPort::Request::kStop:
+                return true;
+            case CCommPort::Request::kWrite:
+                if (readWhileFrameWaits++ == kMaxReplyBytes) {
+                    return true;
+                }
+                break;
+            case CCommPort::Request::kNone:
+                break;
         }
         BYTE received = 0;
         bool haveByte = false;
@@ -163,6 +181,18 @@ bool SendPending(CCommPort& port) {
         }
     }
     return failedStep == nullptr || port.ReportWorkerFailure(failedStep, errorCode);
+}
+
+CCommPort::Request CCommPort::NextRequest() const {
+    const HANDLE requests[] = {shutdownEvent_, writeEvent_};
+    switch (WaitForMultipleObjects(2, requests, FALSE, 0)) {
+        case WAIT_OBJECT_0:
+            return Request::kStop;
+        case WAIT_OBJECT_0 + 1:
+            return Request::kWrite;
+        default:
+            return Request::kNone;
+    }
 }
 
 bool CCommPort::ReportWorkerFailure(const char* operation, DWORD errorCode) {

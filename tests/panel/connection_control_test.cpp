@@ -235,46 +235,82 @@ TEST(DeviceChange, FailedReopenForgetsTheConfiguration) {
     }
 }
 
-// On Windows, closing the port keeps dispatching the panel's messages, so a second device change
-// can be handled inside the first one's Shutdown. Both run to the end, and the panel ends as one
-// device change would have left it.
-TEST(DeviceChange, SecondChangeDuringShutdownEndsAsOneWould) {
+// On Windows, closing the port keeps dispatching the panel's messages, so further device changes
+// arrive inside a change's Shutdown. They only mark that the devices changed again: the running
+// change goes round once more, and the panel ends as one change would have left it.
+TEST(DeviceChange, ChangesDuringShutdownAreHandledOnceMoreAfterIt) {
     struct Case {
         const char* name;
         bool stillPresent;
+        int changesDuringShutdown;
+        int shutdowns;
+        std::vector<int> setups;  // the open's, then each re-open's
     };
-    for (const Case& c : {Case{"port still present", true}, Case{"port gone", false}}) {
+    const Case cases[] = {
+        {"one change, port still present", true, 1, 2, {3, 3, 3}},
+        {"a storm, port still present", true, 50, 2, {3, 3, 3}},
+        {"one change, port gone", false, 1, 1, {3}},
+        {"a storm, port gone", false, 50, 1, {3}},
+    };
+    for (const Case& c : cases) {
         PanelHarness panel;
         panel.OpenConfigured(100, 1000);
         if (!c.stillPresent) {
             panel.probe.present.clear();
         }
-        bool nested = false;
+        bool delivered = false;
         panel.port.duringShutdown = [&] {
-            if (!nested) {
-                nested = true;
-                panel.logic.OnDeviceChange();
+            if (!delivered) {
+                delivered = true;
+                for (int change = 0; change < c.changesDuringShutdown; ++change) {
+                    panel.logic.OnDeviceChange();
+                }
             }
         };
         panel.logic.OnDeviceChange();
 
-        EXPECT_EQ(panel.port.shutdowns, 2) << c.name;
+        EXPECT_EQ(panel.port.shutdowns, c.shutdowns) << c.name;
+        EXPECT_EQ(panel.port.setups, c.setups) << c.name;
         EXPECT_EQ(panel.state.portOpen, c.stillPresent) << c.name;
         EXPECT_FALSE(panel.state.configured) << c.name;
         if (c.stillPresent) {
-            // The inner change re-opened the port; the outer one closed and opened it again.
-            EXPECT_EQ(panel.port.setups, (std::vector<int>{3, 3, 3})) << c.name;
             EXPECT_EQ(panel.port.workersStarted, 3) << c.name;
             EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_CONFIG}) << c.name;
             EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "ClosePort") << c.name;
         } else {
-            EXPECT_EQ(panel.port.setups, std::vector<int>{3}) << c.name;
             EXPECT_TRUE(panel.timers.RunningTimers().empty()) << c.name;
             EXPECT_TRUE(panel.window.portItems.empty()) << c.name;
             EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort") << c.name;
             EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]) << c.name;
         }
+        // Handled: the next change is a change of its own again.
+        panel.port.duringShutdown = nullptr;
+        const int shutdownsBefore = panel.port.shutdowns;
+        panel.logic.OnDeviceChange();
+        EXPECT_EQ(panel.port.shutdowns, shutdownsBefore + (c.stillPresent ? 1 : 0)) << c.name;
     }
+}
+
+// A change dispatched while the close click's Shutdown waits must not re-open the port under the
+// close: the panel ends closed, with no worker left running and no timer, the list rebuilt.
+TEST(DeviceChange, ChangeDuringACloseWaitsForTheClose) {
+    PanelHarness panel;
+    panel.OpenConfigured(100, 1000);
+    bool delivered = false;
+    panel.port.duringShutdown = [&] {
+        if (!delivered) {
+            delivered = true;
+            panel.logic.OnDeviceChange();
+        }
+    };
+    panel.logic.OnOpenClose();
+
+    EXPECT_EQ(panel.port.shutdowns, 1);
+    EXPECT_EQ(panel.port.setups, std::vector<int>{3});
+    EXPECT_FALSE(panel.state.portOpen);
+    EXPECT_TRUE(panel.timers.RunningTimers().empty());
+    EXPECT_EQ(panel.window.texts[IDC_OPEN_PORT], "OpenPort");
+    EXPECT_TRUE(panel.window.enabled[IDC_PORT_LIST]);
 }
 
 // A reply cut off by closing the port must not be completed by the first bytes of the next

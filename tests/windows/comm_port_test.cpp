@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "serial/line_settings.h"
@@ -42,6 +44,47 @@ std::string SystemText(DWORD errorCode) {
     LocalFree(text);
     return result;
 }
+
+// Keeps the module's end of the pair writing as fast as the line takes it, far faster than the
+// worker hands bytes on, so bytes are always waiting. Through a second handle on the far port
+// (Wine allows it), so the test can read the far end meanwhile.
+class Flood {
+  public:
+    explicit Flood(int farPort) : end_(farPort) {
+        if (end_.IsOpen()) {
+            thread_ = std::thread([this] { Run(); });
+        }
+    }
+    ~Flood() { Stop(); }
+
+    bool IsRunning() const { return thread_.joinable(); }
+    std::size_t Written() const { return written_.load(); }
+
+    // The writer may be blocked on a full line: the worker must keep draining it, so the
+    // owner's messages are dispatched until the writer has gone.
+    void Stop() {
+        stop_.store(true);
+        if (thread_.joinable()) {
+            PumpMessagesUntil([this] { return done_.load(); }, INFINITE);
+            thread_.join();
+        }
+    }
+
+  private:
+    void Run() {
+        const std::vector<BYTE> block(256, 0x55);
+        while (!stop_.load() && end_.Write(block)) {
+            written_ += block.size();
+        }
+        done_.store(true);
+    }
+
+    FarEnd end_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> done_{false};
+    std::atomic<std::size_t> written_{0};
+    std::thread thread_;
+};
 
 class LinkedPortTest : public ::testing::Test {
   protected:
@@ -246,6 +289,65 @@ TEST_F(LinkedPortTest, EverySerialEventNotifiesEachRegisteredClass) {
     EXPECT_TRUE(boxes_.Texts().empty());
     EXPECT_EQ(owner_.NotificationPorts(),
               std::vector<LPARAM>(owner_.NotificationPorts().size(), pair_.port));
+    port_.Shutdown();
+}
+
+TEST_F(LinkedPortTest, QueuedFrameIsWrittenWhileBytesKeepArriving) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    Flood flood(pair_.farPort);
+    ASSERT_TRUE(flood.IsRunning());
+    ASSERT_TRUE(
+        PumpMessagesUntil([&] { return owner_.Bytes().size() >= 1000; }, kArrivalTimeoutMs));
+
+    const std::vector<BYTE> frame = Frame(0x33);
+    port_.QueueWrite(frame.data(), static_cast<DWORD>(frame.size()));
+    std::vector<BYTE> arrived;
+    const bool written = PumpMessagesUntil(
+        [&] {
+            const std::vector<BYTE> more = moduleEnd.ReadArrived();
+            arrived.insert(arrived.end(), more.begin(), more.end());
+            return arrived.size() >= frame.size();
+        },
+        kArrivalTimeoutMs);
+    // Bytes were still waiting when the frame went out: the line was never quiet.
+    const std::size_t handedOn = owner_.Bytes().size();
+    EXPECT_GT(flood.Written(), handedOn);
+    flood.Stop();
+    EXPECT_TRUE(written) << "the frame waited for the incoming bytes to stop";
+    EXPECT_EQ(arrived, frame);
+    port_.Shutdown();
+    EXPECT_TRUE(boxes_.Texts().empty());
+}
+
+// The panel queues its next query while it is still handling the first byte of a reply (it waits
+// between queries before it gets to the bytes): the write's purge must not cut that reply.
+TEST_F(LinkedPortTest, FrameQueuedDuringAReplyLetsTheReplyFinish) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    const std::vector<BYTE> reply{0xED, 0xFA, 0x06, 0x0B, 0x0A, 0x03, 0x0A, 0x03, 0x12};
+    const std::vector<BYTE> query = Frame(0x44);
+    owner_.onByte = [&](BYTE) {
+        if (owner_.Bytes().size() == 1) {
+            Sleep(50);  // the rest of the reply is waiting when the frame is queued
+            port_.QueueWrite(query.data(), static_cast<DWORD>(query.size()));
+        }
+    };
+    ASSERT_TRUE(moduleEnd.Write(reply));
+    std::vector<BYTE> arrived;
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] {
+            const std::vector<BYTE> more = moduleEnd.ReadArrived();
+            arrived.insert(arrived.end(), more.begin(), more.end());
+            return arrived.size() >= query.size() && owner_.Bytes().size() >= reply.size();
+        },
+        kArrivalTimeoutMs));
+    EXPECT_EQ(owner_.Bytes(), reply);
+    EXPECT_EQ(arrived, query);
     port_.Shutdown();
 }
 

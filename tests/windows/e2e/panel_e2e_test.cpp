@@ -1,7 +1,8 @@
 // The Windows program end to end: the running panel, driven from this process, talks to the
 // module simulator through a COM port, and the simulator's frame log shows what reached the line.
-// The runner starts both and runs the suites in order: WithPort, then PortGone after it removed
-// the port, then Exit after it brought the port back.
+// The runner starts both and runs the suites in order: WithPort; UnconfirmedSet twice, with a
+// module whose confirmations come late and then never; TricklingReplies with a module whose reply
+// bytes come far apart; PortGone after it removed the port; Exit after it brought it back.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "panel/panel_texts.h"
 #include "protocol/frame.h"
@@ -22,6 +24,10 @@ namespace {
 
 // Generous: Wine under a loaded machine can be slow, and nothing here measures time.
 constexpr DWORD kDeadlineMs = 30000;
+// After a storm of device changes: the last one's handling (under half a second), one more
+// for the changes that came during it, the configuration asked again and two poll periods, with
+// room to spare; handled one by one, the storm's changes take some 20 s more.
+constexpr DWORD kStormSettledMs = 10000;
 
 template <class Condition>
 bool WaitUntil(Condition condition, DWORD deadlineMs = kDeadlineMs) {
@@ -130,6 +136,8 @@ class PanelTest : public ::testing::Test {
 };
 
 using WithPort = PanelTest;
+using UnconfirmedSet = PanelTest;
+using TricklingReplies = PanelTest;
 using PortGone = PanelTest;
 using Exit = PanelTest;
 
@@ -247,6 +255,32 @@ TEST_F(WithPort, ClickOnStepDownStepsByOne) {
     EXPECT_EQ(SetValuesFrom(from), std::vector<int>{start - 1});
 }
 
+TEST_F(WithPort, RepeatEndsWhenABoxTakesTheRelease) {
+    std::size_t from = FrameCount();
+    Panel().HoldLeftButton(IDC_STEP_UP);
+    ASSERT_TRUE(WaitUntil([&] { return SetValuesFrom(from).size() >= 2; }))
+        << "holding the button does not repeat";
+    // Enter on an empty field opens the "Format Error!" box. The module's confirmations of the
+    // repeat keep filling the field, so the Enter may come too late: try again.
+    HWND box = nullptr;
+    for (int attempt = 0; attempt < 10 && box == nullptr; ++attempt) {
+        Panel().ClearText(IDC_CURRENT);
+        Panel().PressKey(IDC_CURRENT, VK_RETURN);
+        WaitUntil([&] { return (box = PanelRemote::FindBox(kWarningTitle)) != nullptr; }, 1000);
+    }
+    Panel().ReleaseHeldLeftButton();  // while the box is up: the panel never sees it
+    ASSERT_NE(box, nullptr) << "no box opened";
+    PanelRemote::PressOk(box);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindow(box) == FALSE; }));
+
+    // Past a frame that was already on its way, a few repeat periods go by without a step.
+    Sleep(300);
+    std::size_t afterBox = FrameCount();
+    Sleep(2000);
+    EXPECT_EQ(SetValuesFrom(afterBox), std::vector<int>{}) << "the repeat outlived the button";
+    ASSERT_TRUE(WaitForFrames(afterBox, CMD_QUERY_TEMP, 1)) << "polling did not resume";
+}
+
 TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAsksForTheConfigurationAndPolls) {
     ASSERT_TRUE(Panel().SendDeviceChange());
     // The panel answers once it has begun to close the port; frames logged from here on, but
@@ -256,6 +290,51 @@ TEST_F(WithPort, DeviceChangeWithThePortPresentReopensAsksForTheConfigurationAnd
     EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
     ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 2)) << "polling stopped";
     EXPECT_GE(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 1u) << "the configuration is not asked";
+    // Nothing is set with the old configuration: the first frame that is not a poll asks.
+    const std::vector<Frame> frames = Frames();
+    for (std::size_t i = from; i < frames.size(); ++i) {
+        if (frames[i][kCodeIndex] == CMD_QUERY_CONFIG) {
+            break;
+        }
+        EXPECT_FALSE(IsSetFrame(frames[i])) << "set before the configuration, frame " << i;
+    }
+}
+
+TEST_F(WithPort, StormOfDeviceChangesEndsWithThePanelPolling) {
+    // Changes 50 ms apart, each sent as the system sends it, none waiting for the one before to
+    // be answered: most arrive while the panel is stopping its worker for an earlier one.
+    constexpr int kChanges = 50;
+    std::vector<std::thread> senders;
+    for (int change = 0; change < kChanges; ++change) {
+        senders.emplace_back([this] { Panel().SendDeviceChange(); });
+        Sleep(50);
+    }
+    std::size_t from = FrameCount();
+    // Far longer than the handling of the last change and one poll period; handled one by one,
+    // the storm's changes would keep the port closing and re-opening for some 20 s more.
+    const bool polling =
+        WaitUntil([&] { return CountFrom(Frames(), from, CMD_QUERY_TEMP) >= 2; }, kStormSettledMs);
+    for (std::thread& sender : senders) {
+        sender.join();
+    }
+    ASSERT_TRUE(polling) << "polling did not resume after the storm";
+    EXPECT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText);
+    EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
+}
+
+TEST_F(WithPort, CloseThenOpenOpensTheSamePort) {
+    std::optional<int> index = PortIndex(Panel());
+    ASSERT_TRUE(index && *index != 0) << "the runner lists another port before " << Given().port;
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText);
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
+    EXPECT_EQ(Panel().SelectedPortItem(), *index);
+
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kClosePortText));
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_CONFIG, 1)) << "another port was opened";
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(ModuleSetpoint())));
 }
 
 TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {
@@ -269,6 +348,45 @@ TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {
     EXPECT_EQ(FrameCount(), closedAt) << "frames sent after the close";
 
     OpenPortAndWaitForConfiguration();  // left open for the next suite
+}
+
+// The module confirms a set late (after the next poll) or never: the poll must not send the
+// slider's old position back over the value the operator gave.
+TEST_F(UnconfirmedSet, ThePollDoesNotUndoTheTypedValue) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    const int typed = Panel().SliderPosition() == 200 ? 210 : 200;
+    Panel().ClearText(IDC_CURRENT);
+    Panel().Type(IDC_CURRENT, std::to_wstring(typed));
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(typed)));
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_SET);
+    // Several polls, the first well before a late confirmation.
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 4)) << "polling stopped";
+    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{typed});
+}
+
+// Each reply byte 100 ms after the one before: every reply is abandoned, so a port opened again
+// is never configured, and nothing is shown or set from what trickles in.
+TEST_F(TricklingReplies, ReplyBytesFarApartNeverMakeAReply) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
+    Panel().ClearText(IDC_CURRENT);
+    std::optional<int> index = PortIndex(Panel());
+    ASSERT_TRUE(index) << Given().port << " is not in the port list";
+    Panel().SelectPortItem(*index);
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kClosePortText));
+    // Ten queries, two seconds: long enough for the slowest configuration reply to trickle in.
+    WaitUntil([&] {
+        return CountFrom(Frames(), from, CMD_QUERY_CONFIG) >= 10 ||
+               !Panel().Text(IDC_CURRENT).empty();
+    });
+    EXPECT_EQ(Panel().Text(IDC_CURRENT), "") << "a trickled configuration was taken";
+    EXPECT_EQ(CountFrom(Frames(), from, CMD_QUERY_TEMP), 0u) << "polling as if configured";
+    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{});
+    // Left open: the runner's next module answers promptly.
 }
 
 TEST_F(PortGone, DeviceChangeClosesAndDropsThePort) {

@@ -141,6 +141,16 @@ void PanelRemote::ClearText(int controlId) const {
     SendTo(controlId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
+HWND PanelRemote::FindBox(const char* title) {
+    constexpr char kDialogClass[] = "#32770";
+    return FindWindowA(kDialogClass, title);
+}
+
+void PanelRemote::PressOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
 int PanelRemote::SliderPosition() const {
     return static_cast<int>(SendTo(IDC_SLIDER, TBM_GETPOS, 0, 0));
 }

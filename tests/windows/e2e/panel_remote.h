@@ -40,6 +40,11 @@ class PanelRemote {
     void PressKey(int controlId, WPARAM virtualKey) const;
     void ClearText(int controlId) const;
 
+    // A message box of the panel's process with this title; null when none is shown.
+    static HWND FindBox(const char* title);
+    // Presses the box's OK button.
+    static void PressOk(HWND box);
+
     int SliderPosition() const;
     int SliderMaximum() const;
     int SliderTickCount() const;  // the trackbar's tick marks, both ends included

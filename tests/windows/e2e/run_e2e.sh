@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program end to end under Wine: a private prefix and X server, a pty pair with one
 # end linked as the prefix's COM5 and the module simulator on the other, the panel running, and
-# the test driver operating it in three phases (port present, port removed, port back and exit).
+# the test driver operating it in phases: port present, a module whose confirmations come late or
+# never, a module whose replies trickle in, port removed, port back and exit.
 # Leaves a screenshot of the panel with its readings in <build>/e2e/artifacts.
 #
 # Usage: tests/windows/e2e/run_e2e.sh [WINDOWS_BUILD_DIR [SIMULATOR]]
@@ -44,8 +45,33 @@ wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Cambria /d Caladea /f \
 
 # The serial line: the panel's end becomes COM5, the simulator plays the module on the other.
 start_module_line "$work" "$sim" "$log" "$setpoint" "$maximum"
+sim_pid=${pids[-1]}
 com_link=$WINEPREFIX/dosdevices/com$port_number
 ln -sfn "$work/panel-end" "$com_link"
+# A second port listed before COM5, with nothing behind it: a panel that opened it instead of
+# the operator's choice would get no answer.
+spare_number=3
+socat pty,raw,echo=0,link="$work/spare-end" pty,raw,echo=0,link="$work/spare-far-end" \
+    2>"$work/socat-spare.log" &
+pids+=($!)
+wait_for 10 test -e "$work/spare-end"
+link_com "$spare_number" "$work/spare-end"
+
+# module_faults NAME [SIMULATOR OPTIONS...]: a new module behind the same line, with these
+# faults and its own frame log; the panel keeps its port open.
+module_faults() {
+    local name=$1
+    shift
+    kill "$sim_pid"
+    wait "$sim_pid" 2>/dev/null || true
+    log=$work/sim-$name.log
+    "$sim" --device "$work/module-end" --log "$log" --variant 1 --setpoint-a "$setpoint" \
+        --max-a "$maximum" "$@" >"$work/sim-$name.out" 2>&1 &
+    sim_pid=$!
+    pids+=("$sim_pid")
+    E2E_SIM_LOG=$(winepath -w "$log")
+    logs+=("$log")
+}
 
 wine "$panel_exe" >"$work/panel.out" 2>&1 &
 panel_pid=$!
@@ -53,6 +79,7 @@ pids+=("$panel_pid")
 
 export E2E_SIM_LOG E2E_PORT=COM$port_number E2E_SETPOINT=$setpoint E2E_MAXIMUM=$maximum
 E2E_SIM_LOG=$(winepath -w "$log")
+logs=("$log")
 failed=()
 run_phase() {  # run_phase SUITE
     echo "=== end-to-end: $1 ==="
@@ -63,6 +90,14 @@ run_phase WithPort
 import -window root "$artifacts/screen.png" &&
     convert "$artifacts/screen.png" -trim +repage "$artifacts/panel.png" ||
     echo "no screenshot taken"
+
+module_faults late --delay 800
+run_phase UnconfirmedSet
+module_faults lost --silent-set
+run_phase UnconfirmedSet
+module_faults trickle --byte-gap 100
+run_phase TricklingReplies
+module_faults after-faults
 
 rm -f "$com_link"
 run_phase PortGone
@@ -75,7 +110,7 @@ else
     failed+=("panel still running after its close")
 fi
 
-cp "$log" "$artifacts/"
+cp "${logs[@]}" "$artifacts/"
 echo "Artifacts: $artifacts"
 if ((${#failed[@]})); then
     echo "End-to-end FAILED: ${failed[*]}"

@@ -28,23 +28,28 @@ std::vector<BYTE> FarEnd::Read(std::size_t count, DWORD timeoutMs) {
     std::vector<BYTE> received;
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (received.size() < count && GetTickCount64() < deadline) {
-        DWORD errors = 0;
-        COMSTAT status = {};
-        if (!ClearCommError(handle_, &errors, &status)) {
-            break;
-        }
-        if (status.cbInQue == 0) {
+        const std::vector<BYTE> chunk = ReadArrived();
+        if (chunk.empty()) {
             Sleep(kPollMs);
-            continue;
         }
-        std::vector<BYTE> chunk(status.cbInQue);
-        DWORD read = 0;
-        if (!ReadFile(handle_, chunk.data(), status.cbInQue, &read, nullptr)) {
-            break;
-        }
-        received.insert(received.end(), chunk.begin(), chunk.begin() + read);
+        received.insert(received.end(), chunk.begin(), chunk.end());
     }
     return received;
+}
+
+std::vector<BYTE> FarEnd::ReadArrived() {
+    DWORD errors = 0;
+    COMSTAT status = {};
+    if (!ClearCommError(handle_, &errors, &status) || status.cbInQue == 0) {
+        return {};
+    }
+    std::vector<BYTE> chunk(status.cbInQue);
+    DWORD read = 0;
+    if (!ReadFile(handle_, chunk.data(), status.cbInQue, &read, nullptr)) {
+        return {};
+    }
+    chunk.resize(read);
+    return chunk;
 }
 
 void FarEnd::Discard() {

@@ -18,6 +18,8 @@ class FarEnd {
     bool Write(const std::vector<BYTE>& bytes);
     // Reads until count bytes have arrived or timeoutMs has passed; what arrived, in order.
     std::vector<BYTE> Read(std::size_t count, DWORD timeoutMs);
+    // What has arrived so far, without waiting.
+    std::vector<BYTE> ReadArrived();
     // Discards whatever has arrived so far.
     void Discard();
 
