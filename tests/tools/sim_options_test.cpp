@@ -74,10 +74,20 @@ TEST(Options, AreRefusedWhenOutOfRangeOrMalformed) {
         {"--noise-bytes", "0"},    {"--delay"},
         {"--frobnicate"},          {"--hangup-mid-reply"},
         {"--ambient", "inf"},      {"--seed", "12345678901234567890123"},
+        {"--seed", "-1"},          {"--max-a", "0x10"},
+        {"--device", "a", "b"},
     };
     for (const auto& words : refused) {
         EXPECT_TRUE(std::holds_alternative<std::string>(Parse(words))) << words[0];
     }
+}
+
+// Values are decimal whatever they look like: a leading zero is no octal prefix.
+TEST(Options, ReadValuesAsDecimal) {
+    const auto parsed = Parse({"--setpoint-b", "010", "--version"});
+    ASSERT_TRUE(std::holds_alternative<SimOptions>(parsed)) << std::get<std::string>(parsed);
+    EXPECT_EQ(std::get<SimOptions>(parsed).module.setpointB, 10);
+    EXPECT_TRUE(std::get<SimOptions>(parsed).version);
 }
 
 TEST(LinkNames, OnlyPlainNamesAreUsable) {

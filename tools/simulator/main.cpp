@@ -13,6 +13,7 @@
 #include <optional>
 #include <variant>
 
+#include "driverpanel_version.h"
 #include "serial/posix/virtual_port_dir.h"
 #include "tools/simulator/log_file.h"
 #include "tools/simulator/module_port.h"
@@ -97,6 +98,10 @@ int main(int argc, char** argv) {
     const SimOptions& options = std::get<SimOptions>(parsed);
     if (options.help) {
         std::cout << UsageText("driverpanel-sim");
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "driverpanel-sim " << kDriverPanelVersion << "\n";
         return 0;
     }
     try {

@@ -1,6 +1,8 @@
-// One table of options feeds both the parser and the --help text.
+// One table of options feeds CLI11, which parses the command line, and the --help text, which
+// keeps the program's own layout: each option on its line, its text wrapped beneath.
 #include "tools/simulator/sim_options.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -12,8 +14,9 @@ namespace simulator {
 
 namespace {
 
-// Whole text as a number within [low, high]; anything else (trailing characters, out of range,
-// NaN) is refused.
+// Whole text as a decimal number within [low, high]; anything else (trailing characters, out of
+// range, NaN) is refused. CLI11's own conversion is not used for values: it reads "010" as octal
+// and wraps "-1" into the largest unsigned number.
 template <typename Number>
 bool ParseNumber(std::string_view text, Number low, Number high, Number& out) {
     Number value{};
@@ -199,35 +202,45 @@ const std::vector<Option>& Options() {
          [](SimOptions& o, std::string_view) { return o.module.faults.hangUpMidReply = true; }},
         {"--help", nullptr, "show this text and exit",
          [](SimOptions& o, std::string_view) { return o.help = true; }},
+        {"--version", nullptr, "show the program's version and exit",
+         [](SimOptions& o, std::string_view) { return o.version = true; }},
     };
     return options;
+}
+
+// Every option of the table on one CLI11 application that fills `into`. CLI11's own help flag is
+// left out: --help is an option of the table, so it keeps its place in the help text.
+void AddOptions(CLI::App& app, SimOptions& into) {
+    app.set_help_flag();
+    for (const Option& option : Options()) {
+        if (option.argument == nullptr) {
+            app.add_flag_callback(
+                option.name, [&into, &option] { option.apply(into, {}); }, option.help);
+            continue;
+        }
+        app.add_option_function<std::string>(
+               option.name,
+               [&into, &option](const std::string& value) {
+                   if (!option.apply(into, value)) {
+                       throw CLI::ValidationError(std::string("bad value for ") + option.name +
+                                                  ": \"" + value + "\"");
+                   }
+               },
+               option.help)
+            ->type_name(option.argument);
+    }
 }
 
 }  // namespace
 
 std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* argv) {
     SimOptions parsed;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view word = argv[i];
-        const Option* match = nullptr;
-        for (const Option& option : Options()) {
-            if (word == option.name) {
-                match = &option;
-            }
-        }
-        if (match == nullptr) {
-            return "unknown option " + std::string(word);
-        }
-        std::string_view value;
-        if (match->argument != nullptr) {
-            if (i + 1 >= argc) {
-                return std::string(word) + " needs " + match->argument;
-            }
-            value = argv[++i];
-        }
-        if (!match->apply(parsed, value)) {
-            return "bad value for " + std::string(word) + ": \"" + std::string(value) + "\"";
-        }
+    CLI::App app;
+    AddOptions(app, parsed);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return std::string(error.what());
     }
     if (parsed.stdio && (!parsed.devicePath.empty() || !parsed.linkName.empty())) {
         return "--stdio serves standard input and output: no --device or --link with it";

@@ -17,6 +17,7 @@ struct SimOptions {
     std::string logPath;     // empty: no log file
     bool logSent = false;
     bool help = false;
+    bool version = false;
 };
 
 // The options, or the text of what is wrong with them.

@@ -1,0 +1,38 @@
+// ldctl's four commands. Each returns the exit status, or throws CommandFailure once the port
+// it opened is released again.
+#ifndef DRIVERPANEL_TOOLS_LDCTL_COMMANDS_H
+#define DRIVERPANEL_TOOLS_LDCTL_COMMANDS_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/ldctl/reading_output.h"
+
+struct ListOptions {
+    bool json = false;
+};
+
+struct WatchOptions {
+    std::string port;
+    std::optional<long long> count;   // readings, then stop
+    std::optional<double> durationS;  // seconds after opening, then stop
+    ReadingFormat format = ReadingFormat::kText;
+};
+
+struct SetOptions {
+    std::string port;
+    std::string milliamps;  // as typed: read by the current field's own rules
+    bool json = false;
+};
+
+struct DecodeOptions {
+    std::vector<std::string> hex;  // empty: hex text on standard input
+};
+
+int RunList(const ListOptions& options);
+int RunWatch(const WatchOptions& options);
+int RunSet(const SetOptions& options);
+int RunDecode(const DecodeOptions& options);
+
+#endif

@@ -1,0 +1,66 @@
+// The panel's controls in memory.
+#include "tools/ldctl/console_window.h"
+
+#include <algorithm>
+
+ConsoleWindow::ConsoleWindow(BoxShower showBox) : showBox_(std::move(showBox)) {}
+
+void ConsoleWindow::OnTextWritten(std::function<void(int, const std::string&)> listener) {
+    listener_ = std::move(listener);
+}
+
+void ConsoleWindow::SetControlText(int controlId, const std::string& text) {
+    texts_[controlId] = text;
+    if (listener_) {
+        listener_(controlId, text);
+    }
+}
+
+std::string ConsoleWindow::ControlText(int controlId) {
+    const auto it = texts_.find(controlId);
+    return it == texts_.end() ? std::string() : it->second;
+}
+
+void ConsoleWindow::EnableControl(int, bool) {}
+
+// The slider keeps its position within its range, as the window's slider does: the panel's poll
+// reads back what the slider shows, not what it was given.
+void ConsoleWindow::SetSliderRange(int minimum, int maximum) {
+    sliderMinimum_ = minimum;
+    sliderMaximum_ = std::max(minimum, maximum);
+    sliderPosition_ = std::clamp(sliderPosition_, sliderMinimum_, sliderMaximum_);
+}
+
+void ConsoleWindow::ClearSliderTicks() {}
+
+void ConsoleWindow::SetSliderTick(int) {}
+
+void ConsoleWindow::SetSliderPosition(int position) {
+    sliderPosition_ = std::clamp(position, sliderMinimum_, sliderMaximum_);
+}
+
+int ConsoleWindow::SliderPosition() {
+    return sliderPosition_;
+}
+
+void ConsoleWindow::ResetPortList() {
+    portItems_.clear();
+    selectedItem_ = -1;
+}
+
+void ConsoleWindow::InsertPortItem(int index, const std::string& text) {
+    const auto at = std::min(static_cast<std::size_t>(std::max(index, 0)), portItems_.size());
+    portItems_.insert(portItems_.begin() + static_cast<std::ptrdiff_t>(at), text);
+}
+
+void ConsoleWindow::SelectPortItem(int index) {
+    selectedItem_ = index >= 0 && static_cast<std::size_t>(index) < portItems_.size() ? index : -1;
+}
+
+int ConsoleWindow::SelectedPortItem() {
+    return selectedItem_;
+}
+
+void ConsoleWindow::ShowWarning(const std::string& text, const std::string& title) {
+    showBox_(title, text);
+}

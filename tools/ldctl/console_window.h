@@ -1,0 +1,59 @@
+// The panel's window for a terminal: the controls' texts and the slider held in memory, exactly
+// as the window would hold them, the port list as names, and the "Warning!" box handed to the
+// host to print. Whatever the panel shows is reported to one listener as it is written.
+#ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
+#define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "panel/panel_window.h"
+
+class ConsoleWindow : public PanelWindow {
+  public:
+    using BoxShower = std::function<void(const std::string& title, const std::string& text)>;
+
+    // `showBox` stands for the modal box: it returns as the box would on OK.
+    explicit ConsoleWindow(BoxShower showBox);
+
+    // Runs after every text the panel writes into a control, with the control's id.
+    void OnTextWritten(std::function<void(int controlId, const std::string& text)> listener);
+
+    // The port list's items, by index.
+    const std::vector<std::string>& PortItems() const { return portItems_; }
+
+    void SetControlText(int controlId, const std::string& text) override;
+    std::string ControlText(int controlId) override;
+    void EnableControl(int controlId, bool enabled) override;
+
+    void SetSliderRange(int minimum, int maximum) override;
+    void ClearSliderTicks() override;
+    void SetSliderTick(int position) override;
+    void SetSliderPosition(int position) override;
+    int SliderPosition() override;
+
+    void ResetPortList() override;
+    void InsertPortItem(int index, const std::string& text) override;
+    void SelectPortItem(int index) override;
+    int SelectedPortItem() override;
+
+    // A terminal has no mouse: no step button is ever held.
+    bool IsLeftButtonDown() override { return false; }
+
+    void ShowWarning(const std::string& text, const std::string& title) override;
+
+  private:
+    BoxShower showBox_;
+    std::function<void(int, const std::string&)> listener_;
+    std::map<int, std::string> texts_;
+    // A new slider's range is 0 to 100, like the window's trackbar.
+    int sliderMinimum_ = 0;
+    int sliderMaximum_ = 100;
+    int sliderPosition_ = 0;
+    std::vector<std::string> portItems_;
+    int selectedItem_ = -1;
+};
+
+#endif

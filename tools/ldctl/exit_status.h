@@ -1,0 +1,57 @@
+// ldctl's exit statuses, one per class of outcome, and the table --help and the README show.
+#ifndef DRIVERPANEL_TOOLS_LDCTL_EXIT_STATUS_H
+#define DRIVERPANEL_TOOLS_LDCTL_EXIT_STATUS_H
+
+#include <stdexcept>
+#include <string>
+
+enum class ExitStatus : int {
+    kOk = 0,
+    kInternal = 1,          // the system refused ldctl itself something (a descriptor, output)
+    kUsage = 2,             // the command line is wrong
+    kPortNotFound = 3,      // no such port, or it went away before it could be opened
+    kPortBusy = 4,          // another program holds the port
+    kPermissionDenied = 5,  // this user may not open the port
+    kNoAnswer = 6,          // no configuration, confirmation or reading from the module in time
+    kPortFailed = 7,        // the port failed or hung up while in use
+    // A stop signal before the first reading ends with 128 + the signal's number, as a shell
+    // reports a program the signal killed.
+};
+
+constexpr int ToInt(ExitStatus status) {
+    return static_cast<int>(status);
+}
+
+constexpr const char* kExitStatusHelp =
+    "Exit status:\n"
+    "  0  done (watch: at least one reading came)\n"
+    "  1  ldctl itself failed (no descriptor, standard output unwritable)\n"
+    "  2  usage error\n"
+    "  3  port not found\n"
+    "  4  port busy: held by another program\n"
+    "  5  permission denied: join the dialout group\n"
+    "  6  no answer from the module in time (no configuration, confirmation or reading)\n"
+    "  7  the port failed or hung up while in use\n"
+    "  128+N  ended by signal N (SIGINT, SIGTERM, SIGHUP) before the first reading\n";
+
+// The status of a command ended by a stop signal before it had anything to show.
+constexpr int SignalStatus(int signal) {
+    return 128 + signal;
+}
+
+// A command that cannot go on: the status to exit with and the one line for standard error
+// (without the program's name), empty when that line is already printed (a box, a signal). The
+// host releases the port on the way out.
+class CommandFailure : public std::runtime_error {
+  public:
+    CommandFailure(ExitStatus status, const std::string& message)
+        : CommandFailure(ToInt(status), message) {}
+    CommandFailure(int status, const std::string& message)
+        : std::runtime_error(message), status_(status) {}
+    int Status() const { return status_; }
+
+  private:
+    int status_;
+};
+
+#endif

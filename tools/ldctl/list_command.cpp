@@ -1,0 +1,32 @@
+// `ldctl list`: the port list as the panel fills it, with each port's number and device path.
+#include <iomanip>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "tools/ldctl/commands.h"
+#include "tools/ldctl/console_host.h"
+#include "tools/ldctl/exit_status.h"
+
+int RunList(const ListOptions& options) {
+    StopSignals signals;
+    ConsoleHost host(signals);
+    host.ListPorts();
+    nlohmann::ordered_json ports = nlohmann::ordered_json::array();
+    for (int item = 0; item < host.state.portCount; ++item) {
+        const auto index = static_cast<std::size_t>(item);
+        const int number = host.state.portTable[index];
+        const std::string& name = host.window.PortItems()[index];
+        const std::string path = host.registry.DevicePath(number).value_or("");
+        if (options.json) {
+            ports.push_back({{"number", number}, {"name", name}, {"path", path}});
+        } else {
+            std::cout << std::setw(2) << number << "  " << std::left << std::setw(12) << name
+                      << std::right << "  " << path << "\n";
+        }
+    }
+    if (options.json) {
+        std::cout << ports.dump() << "\n";
+    }
+    std::cout << std::flush;
+    return std::cout ? ToInt(ExitStatus::kOk) : ToInt(ExitStatus::kInternal);
+}
