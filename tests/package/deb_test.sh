@@ -53,11 +53,13 @@ app_id=$(dpkg-deb -c "$deb" | sed -n 's|.*/usr/share/applications/\(.*\)\.deskto
 expected=(
     usr/bin/driverpanel
     usr/bin/driverpanel-sim
+    usr/bin/ldctl
     "usr/share/applications/$app_id.desktop"
     "usr/share/metainfo/$app_id.metainfo.xml"
     usr/share/icons/hicolor/scalable/apps/driverpanel.svg
     usr/share/man/man1/driverpanel.1.gz
     usr/share/man/man1/driverpanel-sim.1.gz
+    usr/share/man/man1/ldctl.1.gz
     "usr/share/doc/$package/copyright"
     "usr/share/doc/$package/changelog.gz"
     "usr/share/doc/$package/README.md"
@@ -91,9 +93,13 @@ done
 echo "--- running the installed programs"
 panel=$target/usr/bin/driverpanel
 sim=$target/usr/bin/driverpanel-sim
-shown=$(env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work" "$panel" --version 2>/dev/null) ||
-    fail "driverpanel --version failed"
-[[ $shown == "driverpanel $version" ]] || fail "driverpanel --version said '$shown'"
+# Every program says the package's version, the panel without a display.
+for program in driverpanel driverpanel-sim ldctl; do
+    [[ -x $target/usr/bin/$program ]] || continue
+    shown=$(env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work" \
+        "$target/usr/bin/$program" --version 2>/dev/null) || fail "$program --version failed"
+    [[ $shown == "$program $version" ]] || fail "$program --version said '$shown'"
+done
 
 export XDG_RUNTIME_DIR=$work/runtime DRIVERPANEL_PORTS=$work/ports
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$DRIVERPANEL_PORTS"
