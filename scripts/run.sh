@@ -16,16 +16,8 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$(nproc)" --target driverpanel driverpanel-sim
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/driverpanel-run.XXXXXX")  # private (0700)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/processes.sh
+after_reaping() { rm -rf "$work"; }
 
 # Qt wants a private runtime directory; a root shell or sudo often has none.
 if [[ -z "${XDG_RUNTIME_DIR:-}" ]]; then
@@ -40,14 +32,6 @@ simlog=$artifacts/simulator.log
 "$build/tools/simulator/driverpanel-sim" --link simulator --log "$simlog" >"$work/sim.out" &
 pids+=($!)
 
-wait_for() {  # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.1
-    done
-}
 if ! wait_for 10 test -L "$DRIVERPANEL_PORTS/simulator"; then
     echo "The simulator did not start." >&2
     exit 1

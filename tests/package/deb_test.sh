@@ -20,29 +20,13 @@ caption=$(sed -n 's/^#define PANEL_CAPTION "\(.*\)"$/\1/p' "$root_dir/resources/
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/driverpanel-deb-test.XXXXXX")
 target=$work/root
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$root_dir/scripts/lib/processes.sh"
+after_reaping() { rm -rf "$work"; }
 
 failures=0
 fail() {
     echo "FAILED: $*" >&2
     failures=$((failures + 1))
-}
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.2
-    done
 }
 dpkg_target() {
     fakeroot dpkg --root="$target" --log="$target/var/log/dpkg.log" "$@"

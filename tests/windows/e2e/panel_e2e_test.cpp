@@ -119,13 +119,19 @@ class PanelTest : public ::testing::Test {
 
     const PanelRemote& Panel() const { return *panel_; }
 
-    void OpenPortAndWaitForConfiguration() {
+    // Selects the given port and opens it; from is the frame count before the click.
+    void OpenGivenPort(std::size_t& from) {
         std::optional<int> index = PortIndex(Panel());
         ASSERT_TRUE(index) << Given().port << " is not in the port list";
         Panel().SelectPortItem(*index);
-        std::size_t from = FrameCount();
+        from = FrameCount();
         Panel().Click(IDC_OPEN_PORT);
         ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kClosePortText));
+    }
+
+    void OpenPortAndWaitForConfiguration() {
+        std::size_t from = 0;
+        ASSERT_NO_FATAL_FAILURE(OpenGivenPort(from));
         EXPECT_FALSE(Panel().IsEnabled(IDC_PORT_LIST));
         ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_CONFIG, 1)) << "no configuration query";
         ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(ModuleSetpoint())));
@@ -372,12 +378,8 @@ TEST_F(TricklingReplies, ReplyBytesFarApartNeverMakeAReply) {
     Panel().Click(IDC_OPEN_PORT);
     ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
     Panel().ClearText(IDC_CURRENT);
-    std::optional<int> index = PortIndex(Panel());
-    ASSERT_TRUE(index) << Given().port << " is not in the port list";
-    Panel().SelectPortItem(*index);
-    std::size_t from = FrameCount();
-    Panel().Click(IDC_OPEN_PORT);
-    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kClosePortText));
+    std::size_t from = 0;
+    ASSERT_NO_FATAL_FAILURE(OpenGivenPort(from));
     // Ten queries, two seconds: long enough for the slowest configuration reply to trickle in.
     WaitUntil([&] {
         return CountFrom(Frames(), from, CMD_QUERY_CONFIG) >= 10 ||

@@ -6,27 +6,8 @@
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a private prefix
 
-pids=()
-cleanup() {
-    set +e
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    wineserver -k 2>/dev/null
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
-}
-trap cleanup EXIT
-
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.2
-    done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/processes.sh"
+before_reaping() { wineserver -k 2>/dev/null; }
 
 # start_display LOG_DIR: a private X server with no window manager (the panel shows without its
 # caption); exports DISPLAY.
