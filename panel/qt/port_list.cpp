@@ -69,3 +69,13 @@ CPortList::CPortList(QWidget* parent) : QComboBox(parent) {
     }();
     static_cast<void>(factoryInstalled);
 }
+
+// A wheel turned while the pointer passes over the closed panel must not change which port the
+// next OpenPort opens: as the slider, the list takes the wheel only while it has the focus.
+void CPortList::wheelEvent(QWheelEvent* event) {
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
+}

@@ -5,12 +5,16 @@
 #define DRIVERPANEL_PANEL_QT_PORT_LIST_H
 
 #include <QComboBox>
+#include <QWheelEvent>
 
 class CPortList : public QComboBox {
     Q_OBJECT
 
   public:
     explicit CPortList(QWidget* parent = nullptr);
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override;
 };
 
 #endif
