@@ -126,12 +126,10 @@ void PanelLogic::HandleDeviceChange() {
         // Still there, but another module may now be behind the same port: nothing may be sent
         // with the old configuration, so the panel asks for it again as after an open, and polls
         // with the first reply. List and button stay as they are.
+        // Unconfigured, ending a repeat leaves the poll stopped until the first reply.
         state_.configured = false;
-        for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP}) {
-            timers_.StopTimer(timerId);
-        }
-        state_.repeatCount = 0;
-        state_.repeating = false;
+        timers_.StopTimer(TIMER_POLL);
+        EndRepeat();
         if (SetupSelectedPort()) {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();
