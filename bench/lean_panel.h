@@ -31,6 +31,9 @@ class LeanWindow : public PanelWindow {
     void SelectPortItem(int) override {}
     int SelectedPortItem() override { return 0; }
     bool IsLeftButtonDown() override { return false; }
+    bool IsEditingCurrent() override { return false; }
+    void EndCurrentEdit() override {}
+    void SetReadingStale(int, bool) override {}
     void ShowWarning(const std::string&, const std::string&) override {}
 
   private:

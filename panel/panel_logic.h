@@ -52,6 +52,7 @@ class PanelLogic {
     void OnTempReply(std::span<const std::uint8_t> frame);
     void OnPowerReply(std::span<const std::uint8_t> frame);
     void PlaceSlider(std::int32_t setpoint);
+    void ShowSetpointInField(std::int32_t setpoint);
 
     // Setpoint control.
     void BuildSetFrame(std::int32_t value);

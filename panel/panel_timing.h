@@ -8,6 +8,9 @@ constexpr int TIMER_POLL = 1;       // follow the slider, ask for temperature an
 constexpr int TIMER_STEP_DOWN = 2;  // repeat 《 while held
 constexpr int TIMER_STEP_UP = 3;    // repeat 》 while held
 constexpr int TIMER_CONFIG = 4;     // ask for the configuration until it arrives
+constexpr int TIMER_CONFIRM = 5;     // a sent setpoint not confirmed in time: ask what the module holds
+constexpr int TIMER_TEMP_STALE = 6;  // no temperature reading for a while
+constexpr int TIMER_POWER_STALE = 7; // no power reading for a while
 
 constexpr int kPollPeriodMs = 500;
 constexpr int kStepRepeatPeriodMs = 200;

@@ -33,6 +33,18 @@ class PanelWindow {
     // box was up).
     virtual bool IsLeftButtonDown() = 0;
 
+    // Whether the operator is editing the current field IDC_CURRENT: it has the keyboard focus
+    // and its text was changed by the operator since the panel last wrote it or applied it. While
+    // so, replies leave the field's text alone, so typed digits never join a value written under
+    // the caret.
+    virtual bool IsEditingCurrent() = 0;
+    // The typed value was applied: the field's text no longer counts as an edit in progress.
+    virtual void EndCurrentEdit() = 0;
+
+    // A reading field (IDC_LD_TEMP, IDC_POWER) shows whether its text is still fresh: a stale one
+    // keeps its last text but shows greyed, and says so to a screen reader.
+    virtual void SetReadingStale(int controlId, bool stale) = 0;
+
     // Modal box owned by the panel: only an OK button, no icon. Returns when it is dismissed.
     virtual void ShowWarning(const std::string& text, const std::string& title) = 0;
 };

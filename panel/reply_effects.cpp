@@ -53,7 +53,7 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
         window_.SetSliderTick(i * maximum / kSliderTickDivisions);
     }
     PlaceSlider(setpoint);
-    window_.SetControlText(IDC_CURRENT, FormatInteger(setpoint));
+    ShowSetpointInField(setpoint);
 
     if (!state_.configured) {
         timers_.StopTimer(TIMER_CONFIG);
@@ -70,6 +70,15 @@ void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
     state_.setpointB = ReadU16(frame, kSetpointsB);
     const std::int32_t setpoint = state_.ActiveSetpoint();
     PlaceSlider(setpoint);
+    ShowSetpointInField(setpoint);
+}
+
+// Digits the operator is typing must not join a value written under the caret: while the field
+// is being edited, a reply moves the slider and the state but leaves the field's text alone.
+void PanelLogic::ShowSetpointInField(std::int32_t setpoint) {
+    if (window_.IsEditingCurrent()) {
+        return;
+    }
     window_.SetControlText(IDC_CURRENT, FormatInteger(setpoint));
 }
 

@@ -35,6 +35,7 @@ void PanelLogic::Apply() {
         window_.ShowWarning(kFormatErrorText, kWarningTitle);
         return;
     }
+    window_.EndCurrentEdit();
     timers_.StopTimer(TIMER_POLL);
     SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
     timers_.Wait(kSettleWaitMs);

@@ -270,6 +270,19 @@ bool CDriverPanelDlg::IsLeftButtonDown() {
     return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
 }
 
+// setText clears the line edit's modified flag and only the operator's edits set it, so it says
+// exactly whether the text is the operator's or the panel's.
+bool CDriverPanelDlg::IsEditingCurrent() {
+    const auto* field = static_cast<QLineEdit*>(Control(IDC_CURRENT));
+    return field->hasFocus() && field->isModified();
+}
+
+void CDriverPanelDlg::EndCurrentEdit() {
+    static_cast<QLineEdit*>(Control(IDC_CURRENT))->setModified(false);
+}
+
+void CDriverPanelDlg::SetReadingStale(int, bool) {}
+
 void CDriverPanelDlg::ShowWarning(const std::string& text, const std::string& title) {
     ShowWarningBox(this, text, title);
 }

@@ -44,6 +44,9 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
     void SelectPortItem(int index) override;
     int SelectedPortItem() override;
     bool IsLeftButtonDown() override;
+    bool IsEditingCurrent() override;
+    void EndCurrentEdit() override;
+    void SetReadingStale(int controlId, bool stale) override;
     void ShowWarning(const std::string& text, const std::string& title) override;
 
   protected:

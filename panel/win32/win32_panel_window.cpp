@@ -75,6 +75,19 @@ bool Win32PanelWindow::IsLeftButtonDown() {
     return GetKeyState(VK_LBUTTON) < 0;  // the high bit: down
 }
 
+// WM_SETTEXT clears the edit control's modification flag and only the operator's edits set it,
+// so it says exactly whether the text is the operator's or the panel's.
+bool Win32PanelWindow::IsEditingCurrent() {
+    const HWND field = GetDlgItem(dialog_.Handle(), IDC_CURRENT);
+    return GetFocus() == field && SendMessageA(field, EM_GETMODIFY, 0, 0) != 0;
+}
+
+void Win32PanelWindow::EndCurrentEdit() {
+    SendDlgItemMessageA(dialog_.Handle(), IDC_CURRENT, EM_SETMODIFY, FALSE, 0);
+}
+
+void Win32PanelWindow::SetReadingStale(int, bool) {}
+
 void Win32PanelWindow::ShowWarning(const std::string& text, const std::string& title) {
     MessageBoxA(dialog_.Handle(), text.c_str(), title.c_str(), MB_OK);
 }

@@ -28,6 +28,9 @@ class Win32PanelWindow : public PanelWindow {
     int SelectedPortItem() override;
 
     bool IsLeftButtonDown() override;
+    bool IsEditingCurrent() override;
+    void EndCurrentEdit() override;
+    void SetReadingStale(int controlId, bool stale) override;
     void ShowWarning(const std::string& text, const std::string& title) override;
 
   private:

@@ -41,6 +41,9 @@ class ConsoleWindow : public PanelWindow {
 
     // A terminal has no mouse: no step button is ever held.
     bool IsLeftButtonDown() override { return false; }
+    bool IsEditingCurrent() override { return false; }
+    void EndCurrentEdit() override {}
+    void SetReadingStale(int, bool) override {}
 
     void ShowWarning(const std::string& text, const std::string& title) override;
 
