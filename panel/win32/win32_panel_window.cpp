@@ -1,6 +1,8 @@
 // Win32 implementation of the panel's controls for the core.
 #include "panel/win32/win32_panel_window.h"
 
+#include "resources/resource.h"
+
 #include <commctrl.h>
 
 #include <vector>
