@@ -116,7 +116,6 @@ void PanelLogic::HandleDeviceChange() {
     timers_.Wait(kSettleWaitMs);
     if (!state_.portOpen) {
         timers_.Wait(kSettleWaitMs);
-        hangUpPending_ = false;  // a late hang-up of a port already closed
         // Normally no timer runs here. After a failed re-open they still do; the panel now shows
         // closed, so they must not go on querying, or later send the slider to another port.
         StopAllTimers();
