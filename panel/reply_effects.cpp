@@ -60,6 +60,7 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
         timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
         state_.configured = true;
     }
+    NotifyConfiguration();
 }
 
 void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
@@ -71,6 +72,7 @@ void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
     const std::int32_t setpoint = state_.ActiveSetpoint();
     PlaceSlider(setpoint);
     ShowSetpointInField(setpoint);
+    NotifySetpoints();
 }
 
 // Digits the operator is typing must not join a value written under the caret: while the field
@@ -97,6 +99,7 @@ void PanelLogic::OnTempReply(std::span<const std::uint8_t> frame) {
     state_.tempB = ReadU16(frame, kTempB);
     window_.SetControlText(IDC_LD_TEMP,
                            FormatOneDecimal(state_.ActiveTemperature() * kTemperatureUnit));
+    NotifyTemperature();
 }
 
 void PanelLogic::OnPowerReply(std::span<const std::uint8_t> frame) {
@@ -107,4 +110,5 @@ void PanelLogic::OnPowerReply(std::span<const std::uint8_t> frame) {
     window_.SetControlText(IDC_POWER, state_.UsesVariantB()
                                           ? FormatInteger(state_.power)
                                           : FormatOneDecimal(state_.power * kPowerUnitVariantA));
+    NotifyPower();
 }

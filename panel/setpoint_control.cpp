@@ -14,6 +14,7 @@ void PanelLogic::BuildSetFrame(std::int32_t value) {
 
 void PanelLogic::SendSetFrame() {
     port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
+    NotifySetSent();
 }
 
 void PanelLogic::SetActiveSetpoint(std::int32_t value) {
@@ -32,11 +33,13 @@ void PanelLogic::Apply() {
         if (state_.repeating) {
             EndRepeat();
         }
+        NotifyBox(kFormatErrorText, kWarningTitle);
         window_.ShowWarning(kFormatErrorText, kWarningTitle);
         return;
     }
     window_.EndCurrentEdit();
     timers_.StopTimer(TIMER_POLL);
+    NoteSetRequest(SetReason::Typed, static_cast<double>(TypedValueAsked(text)));
     SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
     timers_.Wait(kSettleWaitMs);
     timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
@@ -53,6 +56,7 @@ void PanelLogic::StepDown() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
+    NoteSetRequest(SetReason::Step, state_.ActiveSetpoint() - StepSize());
     SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() - StepSize(), 0, state_.ActiveMaximum()));
 }
 
@@ -60,5 +64,6 @@ void PanelLogic::StepUp() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
+    NoteSetRequest(SetReason::Step, state_.ActiveSetpoint() + StepSize());
     SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() + StepSize(), 0, state_.ActiveMaximum()));
 }

@@ -15,6 +15,7 @@ void PanelLogic::QueueQuery(const QueryFrame& frame) {
 void PanelLogic::Poll() {
     const int position = window_.SliderPosition();
     if (position != state_.knownSliderPosition) {
+        NotePollSet(position);
         state_.knownSliderPosition = position;
         state_.ActiveSetpoint() = position;
         BuildSetFrame(position);
