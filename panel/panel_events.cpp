@@ -75,6 +75,10 @@ void PanelLogic::NotifyPower() {
     Notify(&PanelListener::OnPower, event);
 }
 
+void PanelLogic::NotifyPollSent() {
+    Notify(&PanelListener::OnPollSent, PanelPoll{openPort_});
+}
+
 void PanelLogic::NoteSetRequest(SetReason reason, double asked) {
     setRequest_ = SetRequest{reason, asked};
 }

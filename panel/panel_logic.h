@@ -117,6 +117,7 @@ class PanelLogic {
     void NotifySetpoints();
     void NotifyTemperature();
     void NotifyPower();
+    void NotifyPollSent();
     // Why the next set frame goes out and what was asked; SendSetFrame reports it and forgets
     // it, so a frame sent without a request reads as a resend.
     void NoteSetRequest(SetReason reason, double asked);
