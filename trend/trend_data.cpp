@@ -6,6 +6,10 @@ TrendRing::TrendRing(std::size_t capacity) : capacity_(capacity == 0 ? 1 : capac
 
 void TrendRing::Push(const TrendPoint& point) {
     if (points_.size() < capacity_) {
+        // Grown by doubling, but never past the capacity: a full ring holds no spare room.
+        if (points_.size() == points_.capacity()) {
+            points_.reserve(std::min(capacity_, std::max<std::size_t>(1024, 2 * points_.size())));
+        }
         points_.push_back(point);
         ++count_;
         return;
