@@ -41,6 +41,25 @@ struct DeviceState {
     // could not show the setpoint the module reported.
     std::int32_t knownSliderPosition = 0;
     SetFrame setFrame = kEmptySetFrame;
+
+    // Set frames sent since the module last confirmed one with a setpoints reply, or since the
+    // panel last asked it for its configuration. While later frames are still on their way, the
+    // confirmation of an earlier one shows on the slider but is not the value the next step
+    // starts from. A lost frame or confirmation would keep the count up for ever, so the count
+    // ends with each configuration query the panel sends for want of a confirmation, and with
+    // the connection.
+    int setsInFlight = 0;
+    // No confirmation came in time: the panel asks for the configuration once a second until a
+    // configuration reply shows what the module holds.
+    bool resyncing = false;
+    // A reply's setpoint held back from the current field while the operator was editing it; the
+    // field shows it at the first poll after the edit.
+    bool fieldBehind = false;
+    std::int32_t fieldSetpoint = 0;
+    // Whether the temperature and power fields show a live reading; after a while without a new
+    // one, or when the port closes, they show as stale.
+    bool tempFresh = false;
+    bool powerFresh = false;
     ReplyAssembler assembler;
 
     // The variant byte chooses setpoint, maximum, set command, temperature and power scale:

@@ -12,8 +12,53 @@ void PanelLogic::BuildSetFrame(std::int32_t value) {
     WriteSetFrame(state_.setFrame, state_.ActiveSetCommand(), static_cast<std::uint16_t>(value));
 }
 
+// Every set frame sent waits for the module's confirmation. Without one within a second the
+// panel asks the module what it holds (OnConfirmTimeout): the field and the slider must never go
+// on showing a value the module did not take, nor hide one it took whose confirmation was lost.
 void PanelLogic::SendSetFrame() {
     port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
+    if (state_.setsInFlight == 0 && !state_.resyncing) {
+        timers_.StartTimer(TIMER_CONFIRM, kConfirmTimeoutMs);
+    }
+    ++state_.setsInFlight;
+}
+
+// A setpoints reply confirms the oldest set frame still on its way. True while later ones are
+// still unconfirmed; each confirmation gives the next one its own second.
+bool PanelLogic::ConfirmOneSet() {
+    if (state_.setsInFlight > 0) {
+        --state_.setsInFlight;
+    }
+    if (state_.resyncing) {
+        return state_.setsInFlight > 0;
+    }
+    if (state_.setsInFlight > 0) {
+        timers_.StartTimer(TIMER_CONFIRM, kConfirmTimeoutMs);
+        return true;
+    }
+    timers_.StopTimer(TIMER_CONFIRM);
+    return false;
+}
+
+void PanelLogic::EndSetsInFlight() {
+    timers_.StopTimer(TIMER_CONFIRM);
+    state_.setsInFlight = 0;
+    state_.resyncing = false;
+}
+
+// A set frame or its confirmation was lost (or the module is slow): ask for the configuration,
+// whose reply carries both setpoints, and ask again every second until one comes. Nothing else
+// is sent on the panel's own account, least of all a setpoint. The count of frames in flight
+// starts again here, so a lost frame cannot hold the step base for ever; frames sent after the
+// question count anew, since the reply will not reflect them.
+void PanelLogic::OnConfirmTimeout() {
+    if (!state_.portOpen || (state_.setsInFlight == 0 && !state_.resyncing)) {
+        EndSetsInFlight();
+        return;
+    }
+    state_.setsInFlight = 0;
+    state_.resyncing = true;
+    QueueQuery(kQueryConfigFrame);
 }
 
 void PanelLogic::SetActiveSetpoint(std::int32_t value) {
@@ -36,6 +81,9 @@ void PanelLogic::Apply() {
         return;
     }
     window_.EndCurrentEdit();
+    // The typed value replaces whatever a reply held back from the field during the edit; what
+    // the module makes of it shows with its confirmation, or with the configuration if none comes.
+    state_.fieldBehind = false;
     timers_.StopTimer(TIMER_POLL);
     SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
     timers_.Wait(kSettleWaitMs);
