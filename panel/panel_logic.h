@@ -61,6 +61,7 @@ class PanelLogic {
     // Confirmation of set frames: counting them out and in, and asking the module what it holds
     // when a confirmation does not come.
     bool ConfirmOneSet();
+    bool ConfirmsAllSets();
     void EndSetsInFlight();
     void OnConfirmTimeout();
 

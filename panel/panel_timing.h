@@ -2,6 +2,7 @@
 #ifndef DRIVERPANEL_PANEL_PANEL_TIMING_H
 #define DRIVERPANEL_PANEL_PANEL_TIMING_H
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int TIMER_POLL = 1;         // follow the slider, ask for temperature and power
@@ -18,6 +19,9 @@ constexpr int kConfigQueryPeriodMs = 200;
 // A set frame the module has not confirmed within this long, or a configuration query it has not
 // answered, is followed by (another) configuration query.
 constexpr int kConfirmTimeoutMs = 1000;
+// Configuration queries of a resync remembered while unanswered; beyond this they still go out,
+// and the replies without a remembered query no longer end the resync.
+constexpr std::size_t kResyncQueriesKept = 32;
 // A reading not refreshed for this long (four polls) shows as stale.
 constexpr int kReadingStaleMs = 2000;
 

@@ -38,8 +38,8 @@ void PanelLogic::DispatchReply(std::span<const std::uint8_t> frame) {
 // start variant before any configuration): stale bytes of an earlier reply must never switch the
 // variant and make the panel send the other set command.
 // The reply also shows what the module holds, so it confirms every set frame sent before the
-// panel asked for it. Set frames sent after the question are still on their way: the reply shows
-// on the slider, but the value the next step starts from stays the one last sent.
+// panel asked for it. When set frames went out after the question, the reply shows on the
+// slider, but the value the next step starts from stays the one last sent.
 void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
     if (!ReplyCarries(frame, kConfigFieldsMinLength)) {
         return;
@@ -56,12 +56,10 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
 
     const std::int32_t maximum = state_.ActiveMaximum();
     const std::int32_t setpoint = state_.ActiveSetpoint();
-    if (state_.setsInFlight > 0) {
-        if (state_.variant == variantBefore) {
-            state_.ActiveSetpoint() = stepBase;
-        }
-    } else {
+    if (ConfirmsAllSets()) {
         EndSetsInFlight();
+    } else if (state_.variant == variantBefore) {
+        state_.ActiveSetpoint() = stepBase;
     }
     window_.SetSliderRange(0, maximum);
     window_.ClearSliderTicks();

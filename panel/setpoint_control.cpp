@@ -17,20 +17,25 @@ void PanelLogic::BuildSetFrame(std::int32_t value) {
 // on showing a value the module did not take, nor hide one it took whose confirmation was lost.
 void PanelLogic::SendSetFrame() {
     port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
-    if (state_.setsInFlight == 0 && !state_.resyncing) {
+    ++state_.setFramesSent;
+    if (state_.resyncing) {
+        return;
+    }
+    if (state_.setsInFlight == 0) {
         timers_.StartTimer(TIMER_CONFIRM, kConfirmTimeoutMs);
     }
     ++state_.setsInFlight;
 }
 
 // A setpoints reply confirms the oldest set frame still on its way. True while later ones are
-// still unconfirmed; each confirmation gives the next one its own second.
+// still unconfirmed, or while a resync waits for the configuration: the reply may then confirm
+// a frame older than the last one sent. Each confirmation gives the next frame its own second.
 bool PanelLogic::ConfirmOneSet() {
+    if (state_.resyncing) {
+        return true;
+    }
     if (state_.setsInFlight > 0) {
         --state_.setsInFlight;
-    }
-    if (state_.resyncing) {
-        return state_.setsInFlight > 0;
     }
     if (state_.setsInFlight > 0) {
         timers_.StartTimer(TIMER_CONFIRM, kConfirmTimeoutMs);
@@ -44,13 +49,26 @@ void PanelLogic::EndSetsInFlight() {
     timers_.StopTimer(TIMER_CONFIRM);
     state_.setsInFlight = 0;
     state_.resyncing = false;
+    state_.resyncQueries.clear();
+}
+
+// Whether a configuration reply shows what the module holds after every set frame sent: it
+// answers the oldest query of the resync, and none went out after that query. Outside a resync
+// (the configuration an open or a re-open asks for) it does when no frame is unconfirmed.
+bool PanelLogic::ConfirmsAllSets() {
+    if (state_.resyncQueries.empty()) {
+        return !state_.resyncing && state_.setsInFlight == 0;
+    }
+    const bool none = state_.resyncQueries.front() == state_.setFramesSent;
+    state_.resyncQueries.pop_front();
+    return none;
 }
 
 // A set frame or its confirmation was lost (or the module is slow): ask for the configuration,
-// whose reply carries both setpoints, and ask again every second until one comes. Nothing else
-// is sent on the panel's own account, least of all a setpoint. The count of frames in flight
-// starts again here, so a lost frame cannot hold the step base for ever; frames sent after the
-// question count anew, since the reply will not reflect them.
+// whose reply carries both setpoints, and ask again every second until a reply shows what the
+// module holds after the last set frame. Nothing else is sent on the panel's own account, least
+// of all a setpoint. The count of frames in flight ends here, so a lost frame cannot hold the
+// step base for ever.
 void PanelLogic::OnConfirmTimeout() {
     if (!state_.portOpen || (state_.setsInFlight == 0 && !state_.resyncing)) {
         EndSetsInFlight();
@@ -58,6 +76,9 @@ void PanelLogic::OnConfirmTimeout() {
     }
     state_.setsInFlight = 0;
     state_.resyncing = true;
+    if (state_.resyncQueries.size() < kResyncQueriesKept) {
+        state_.resyncQueries.push_back(state_.setFramesSent);
+    }
     QueueQuery(kQueryConfigFrame);
 }
 
