@@ -77,6 +77,7 @@ class PanelLogic {
     void EndRepeat();
     void QueueQuery(const QueryFrame& frame);
     void CatchUpField();
+    void KeepFrameGap();
 
     // Connection control.
     bool SetupSelectedPort();

@@ -17,6 +17,7 @@ void PanelLogic::BuildSetFrame(std::int32_t value) {
 // on showing a value the module did not take, nor hide one it took whose confirmation was lost.
 void PanelLogic::SendSetFrame() {
     port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
+    state_.lastFrameMs = timers_.NowMs();
     ++state_.setFramesSent;
     if (state_.resyncing) {
         return;
@@ -79,6 +80,7 @@ void PanelLogic::OnConfirmTimeout() {
     if (state_.resyncQueries.size() < kResyncQueriesKept) {
         state_.resyncQueries.push_back(state_.setFramesSent);
     }
+    KeepFrameGap();
     QueueQuery(kQueryConfigFrame);
 }
 
