@@ -147,8 +147,7 @@ void PanelLogic::NotifyBox(const std::string& text, const std::string& title) {
     Notify(&PanelListener::OnBoxShown, PanelBox{title, text});
 }
 
-// The same steps as Apply after it has read a non-empty field: the poll waits for the set frame
-// to settle, so the next poll cannot send the slider's old position in between.
+// What Apply does with a non-empty field, without touching the field or the operator's edit of it.
 SetOutcome PanelLogic::SetCurrentText(std::string_view text) {
     SetOutcome outcome;
     if (!state_.portOpen) {
@@ -163,16 +162,12 @@ SetOutcome PanelLogic::SetCurrentText(std::string_view text) {
         outcome.status = SetStatus::NoValue;
         return outcome;
     }
-    timers_.StopTimer(TIMER_POLL);
-    NoteSetRequest(SetReason::Typed, static_cast<double>(TypedValueAsked(text)));
-    SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
+    const PanelSetSent sent = SendTypedValue(text);
     outcome.status = SetStatus::Sent;
-    outcome.milliamps = lastSetSent_.milliamps;
-    outcome.channel = lastSetSent_.channel;
-    outcome.asked = lastSetSent_.asked;
-    outcome.clamped = lastSetSent_.clamped;
-    timers_.Wait(kSettleWaitMs);
-    timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+    outcome.milliamps = sent.milliamps;
+    outcome.channel = sent.channel;
+    outcome.asked = sent.asked;
+    outcome.clamped = sent.clamped;
     return outcome;
 }
 

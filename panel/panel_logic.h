@@ -82,11 +82,22 @@ class PanelLogic {
     void OnPowerReply(std::span<const std::uint8_t> frame);
     void PlaceSlider(std::int32_t setpoint);
     void ShowSetpointInField(std::int32_t setpoint);
+    void ShowReading(int controlId, const std::string& text, bool& fresh, int staleTimerId);
+    void ShowReadingStale(int controlId, bool& fresh, int staleTimerId);
+    void ShowReadingsStale();
+
+    // Confirmation of set frames: counting them out and in, and asking the module what it holds
+    // when a confirmation does not come.
+    bool ConfirmOneSet();
+    bool ConfirmsAllSets();
+    void EndSetsInFlight();
+    void OnConfirmTimeout();
 
     // Setpoint control.
     void BuildSetFrame(std::int32_t value);
     void SendSetFrame();
     void SetActiveSetpoint(std::int32_t value);
+    PanelSetSent SendTypedValue(std::string_view text);
     int StepSize() const;
 
     // Timer ticks.
@@ -94,6 +105,8 @@ class PanelLogic {
     void RepeatStep(void (PanelLogic::*step)());
     void EndRepeat();
     void QueueQuery(const QueryFrame& frame);
+    void CatchUpField();
+    void KeepFrameGap();
 
     // Connection control.
     bool SetupSelectedPort();
