@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The trend window and the recording of the panel program, as an operator uses them: the
 program started with --record against the module simulator on a pty, the port opened from the
-keyboard, the trend window opened with Ctrl+T, then the program killed outright. The CSV, read
+keyboard, the trend window opened with Ctrl+T, then the program killed outright. And a file
+that cannot be created is told on standard error while the panel runs. The CSV, read
 with Python's csv module, must hold exactly what the simulator sent, poll by poll: every reply
 it sent as a value, every reply it dropped as an empty field, nothing repeated, and every row
 that was complete before the kill.
@@ -62,9 +63,23 @@ def sent_readings(log_path):
     return temperatures, powers
 
 
+def unwritable_file_is_told_and_the_panel_runs(panel_program, work):
+    missing = os.path.join(work, "no-such-folder", "readings.csv")
+    panel = subprocess.Popen([panel_program, "--record", missing], stderr=subprocess.PIPE,
+                             text=True)
+    try:
+        wait_for(lambda: find_window(PANEL_TITLE), "the panel with an unwritable recording")
+        assert panel.poll() is None, "the panel ended"
+    finally:
+        panel.kill()
+    told = panel.communicate()[1]
+    assert "Cannot record to " + missing + ": No such file or directory." in told, told
+
+
 def main():
     panel_program, simulator_program = sys.argv[1], sys.argv[2]
     work = tempfile.mkdtemp(prefix="trend-record-")
+    unwritable_file_is_told_and_the_panel_runs(panel_program, work)
     ports = os.path.join(work, "ports")
     os.mkdir(ports, 0o700)
     sim_log = os.path.join(work, "sim.log")
