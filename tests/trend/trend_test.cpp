@@ -11,15 +11,10 @@ namespace {
 
 using Step = std::function<void(PanelHarness&)>;
 
-Bytes TempReply(std::uint16_t raw) {
-    return MakeReply(0x0B,
+// A reply whose first word is `raw` (the temperature's, the power's or setpoint A's).
+Bytes Reply(std::uint8_t type, std::uint16_t raw) {
+    return MakeReply(type,
                      {static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw), 0, 0});
-}
-Bytes PowerReply(std::uint16_t raw) {
-    return MakeReply(0x22, {static_cast<std::uint8_t>(raw >> 8), static_cast<std::uint8_t>(raw)});
-}
-Bytes SetpointsReply(std::uint16_t a) {
-    return MakeReply(0x07, {static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), 0, 0});
 }
 
 // "600:25 1100:gap"
@@ -27,13 +22,10 @@ std::string Dump(const TrendRing& ring) {
     std::string text;
     for (std::size_t i = 0; i < ring.Size(); ++i) {
         char point[48];
-        if (ring[i].gap) {
-            std::snprintf(point, sizeof point, "%lld:gap", static_cast<long long>(ring[i].ms));
-        } else {
-            std::snprintf(point, sizeof point, "%lld:%g", static_cast<long long>(ring[i].ms),
-                          ring[i].value);
-        }
-        text += (text.empty() ? "" : " ") + std::string(point);
+        std::snprintf(point, sizeof point, "%lld:%g", static_cast<long long>(ring[i].ms),
+                      ring[i].value);
+        text += (text.empty() ? "" : " ") +
+                (ring[i].gap ? std::to_string(ring[i].ms) + ":gap" : std::string(point));
     }
     return text;
 }
@@ -42,11 +34,11 @@ TEST(TrendData, KeepsReadingsStepsAndGapsAsThePanelReportsThem) {
     // The first poll goes out 500 ms after the configuration, its power query 100 ms later.
     const Step poll = [](PanelHarness& p) { p.RunFor(500); };
     const Step answer = [](PanelHarness& p) {
-        p.Receive(TempReply(2531));
-        p.Receive(PowerReply(124));
+        p.Receive(Reply(0x0B, 2531));
+        p.Receive(Reply(0x22, 124));
     };
-    const Step tempOnly = [](PanelHarness& p) { p.Receive(TempReply(2600)); };
-    const Step confirm = [](PanelHarness& p) { p.Receive(SetpointsReply(120)); };
+    const Step tempOnly = [](PanelHarness& p) { p.Receive(Reply(0x0B, 2600)); };
+    const Step confirm = [](PanelHarness& p) { p.Receive(Reply(0x07, 120)); };
     const Step close = [](PanelHarness& p) { p.logic.OnOpenClose(); };
     struct Case {
         const char* name;
@@ -122,7 +114,6 @@ TEST(TrendScale, ValueAxesStepByOneTwoOrFive) {
         int decimals;
     };
     const Case cases[] = {
-        {0, 500, 10, 5, 0, 500, 100, 0},
         {3, 497, 10, 5, 0, 500, 100, 0},
         {24.8, 26.3, 1, 4, 24.5, 26.5, 0.5, 1},
         {25.31, 25.31, 1, 5, 24.5, 26, 0.5, 1},  // steady: widened to the minimum span
