@@ -271,7 +271,8 @@ TrendDrawing TrendView::Draw(const TrendData& data, const TrendMetrics& metrics,
     const double text = std::max(metrics.textHeight, 1);
     const double digit = std::max(metrics.charWidth, 1);
     const double left = digit * 9;
-    const double right = std::max(left + 1, metrics.width - digit * 3);
+    const double right =
+        std::max(left + 1, metrics.width - digit * 5);  // room for half a time label
     const double titleHeight = text * 1.5;
     const double bottomMargin = text * 2;
     const double paneHeight = std::max(1.0, (metrics.height - bottomMargin - 3 * titleHeight) / 3);
