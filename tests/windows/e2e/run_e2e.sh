@@ -2,7 +2,9 @@
 # The Windows program end to end under Wine: a private prefix and X server, a pty pair with one
 # end linked as the prefix's COM5 and the module simulator on the other, the panel running, and
 # the test driver operating it in phases: port present, a module whose confirmations come late or
-# never, a module whose replies trickle in, port removed, port back and exit.
+# never, one that loses set frames, ones whose confirmations come late while queries are answered
+# at once, one whose configuration reply has no variant byte, a module whose replies trickle in,
+# port removed, port back and exit.
 # Leaves a screenshot of the panel with its readings in <build>/e2e/artifacts.
 #
 # Usage: tests/windows/e2e/run_e2e.sh [WINDOWS_BUILD_DIR [SIMULATOR]]
@@ -95,6 +97,14 @@ module_faults late --delay 800
 run_phase UnconfirmedSet
 module_faults lost --silent-set
 run_phase UnconfirmedSet
+module_faults lost-set --ignore-set 2
+run_phase LostSetFrame
+module_faults late-confirmation --confirm-delay 800
+run_phase LateConfirmation
+module_faults confirmations-on-polls --confirm-delay 700-1200
+run_phase ConfirmationsOnPollWrites
+module_faults short-configuration --config-length 12
+run_phase ShortConfiguration
 module_faults trickle --byte-gap 100
 run_phase TricklingReplies
 module_faults after-faults
