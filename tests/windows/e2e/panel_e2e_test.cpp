@@ -124,6 +124,16 @@ bool ShowsCurrent(const PanelRemote& panel, int value, DWORD deadlineMs) {
         deadlineMs);
 }
 
+// Which control of the panel has the keyboard focus, and whether the panel is in front: where
+// real keystrokes go.
+std::string FocusOf(const PanelRemote& panel) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel.Panel(), nullptr), &info);
+    return "focus on control " + std::to_string(GetDlgCtrlID(info.hwndFocus)) +
+           (GetForegroundWindow() == panel.Panel() ? ", panel in front" : ", panel not in front");
+}
+
 std::string ShownCurrent(const PanelRemote& panel) {
     return "field \"" + panel.Text(IDC_CURRENT) + "\", slider " +
            std::to_string(panel.SliderPosition());
@@ -456,7 +466,8 @@ TEST_F(LateConfirmation, TypingWhileAConfirmationLandsSendsWhatWasTyped) {
     PanelRemote::PressRealKey(VK_END);
     PanelRemote::PressRealKey(VK_BACK, 6);
     PanelRemote::TypeKeys(L"4");
-    EXPECT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", 700)) << "typing is too slow to straddle it";
+    EXPECT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", 700))
+        << "field \"" << Panel().Text(IDC_CURRENT) << "\", " << FocusOf(Panel());
     const DWORD landed = setAt + 1300;
     while (static_cast<LONG>(landed - GetTickCount()) > 0) {
         Sleep(50);
@@ -479,7 +490,8 @@ TEST_F(LateConfirmation, TypingWhileTheReopenedPortsConfigurationLandsSendsWhatW
     PanelRemote::PressRealKey(VK_END);
     PanelRemote::PressRealKey(VK_BACK, 6);
     PanelRemote::TypeKeys(L"4");
-    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", kShortDeadlineMs));
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", kShortDeadlineMs))
+        << "field \"" << Panel().Text(IDC_CURRENT) << "\", " << FocusOf(Panel());
     std::size_t from = FrameCount();
     ASSERT_TRUE(Panel().SendDeviceChange());
     ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_CONFIG, 1)) << "the configuration is not asked";
