@@ -55,13 +55,11 @@ class CCommPort {
     friend bool ReceivePending(CCommPort& port);
     friend bool SendPending(CCommPort& port);
 
-    // Before the worker starts and after Setup: abort reads and writes, clear both queues.
+    // Before the worker starts and after Setup: abort reads and writes, clear both queues. A
+    // write purges nothing: what the module sent is read whatever is written meanwhile, and the
+    // reply assembler resynchronises on the next header after stale bytes.
     static constexpr DWORD kPurgeAll =
         PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-    // Before each write: discard what was received but not read. The transmit side is left
-    // alone: no write of ours is pending then, and clearing it could only cut short the tail of
-    // the previous frame still on its way out of the adapter.
-    static constexpr DWORD kPurgeReceived = PURGE_RXABORT | PURGE_RXCLEAR;
 
     // Index of each event in events_: when several are signalled, the lowest index wins.
     enum EventIndex : DWORD { kShutdownIndex = 0, kSerialEventIndex = 1, kWriteIndex = 2 };
@@ -92,7 +90,7 @@ class CCommPort {
     // Manual-reset; signalled to make the worker leave. Created by the first Setup.
     HANDLE shutdownEvent_ = nullptr;
     // Opened and closed only while no worker runs (Setup also holds lock_). The worker holds lock_
-    // for each status query and read, and for each purge and write.
+    // for each status query and read, and for each write.
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     // Manual-reset; signalled while frames wait in writeQueue_.
     HANDLE writeEvent_ = nullptr;
