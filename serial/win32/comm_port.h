@@ -44,6 +44,12 @@ class CCommPort {
     // next Setup.
     void Shutdown();
 
+    // For the program's end, once the panel has gone: stops the worker and closes the port, as
+    // the destructor would, unless the worker is showing its "Application Error" box, which no
+    // one may be left to dismiss. Then it returns false at once, with the worker and the port
+    // left as they are: the caller ends the process, which takes the box and the port with it.
+    bool StopUnlessReporting();
+
     // Hands a frame to the worker, which writes the queued frames one by one, in order.
     void QueueWrite(const BYTE* bytes, DWORD count);
 
@@ -87,6 +93,8 @@ class CCommPort {
     CRITICAL_SECTION lock_;
     // Written by StartWorker (1) and by the worker as it leaves (0); polled by the stop loops.
     std::atomic<LONG> workerAlive_{0};
+    // Set by the worker while its "Application Error" box is up; read by StopUnlessReporting.
+    std::atomic<bool> workerReporting_{false};
     // Manual-reset; signalled to make the worker leave. Created by the first Setup.
     HANDLE shutdownEvent_ = nullptr;
     // Opened and closed only while no worker runs (Setup also holds lock_). The worker holds lock_

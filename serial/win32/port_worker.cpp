@@ -198,6 +198,8 @@ bool CCommPort::ReportWorkerFailure(const char* operation, DWORD errorCode) {
     COMSTAT status = {};
     const bool portAnswers = ClearCommError(portHandle_, &errors, &status) != FALSE;
     SetLastError(errorCode);
+    workerReporting_.store(true);
     ReportError(operation);
+    workerReporting_.store(false);
     return portAnswers;
 }
