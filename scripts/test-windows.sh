@@ -59,14 +59,17 @@ wineserver -p 2>>"$run/wineserver.log"
 # each test program allows only five.
 wine cmd.exe /c exit >/dev/null 2>&1 || true
 
-# COM3-COM4: the port object's tests play the module on COM4. COM5: hangs up on request.
-# COM16 is never linked: the tests use it as the port that is not there.
+# COM3-COM4: the port object's tests play the module on COM4. COM5 and COM6: hang up on request,
+# once each (COM5 for the port object, COM6 for the panel program). COM16 is never linked: the
+# tests use it as the port that is not there.
 com_pair "$run" 3 4
 com_hang_up 5 "$run/hang-up-com5"
+com_hang_up 6 "$run/hang-up-com6"
 export DRIVERPANEL_TEST_COM=3 DRIVERPANEL_TEST_FAR_COM=4
-export DRIVERPANEL_TEST_HANGUP_COM=5
+export DRIVERPANEL_TEST_HANGUP_COM=5 DRIVERPANEL_TEST_PANEL_HANGUP_COM=6
 DRIVERPANEL_TEST_HANGUP_TRIGGER=$(windows_path "$run/hang-up-com5")
-export DRIVERPANEL_TEST_HANGUP_TRIGGER
+DRIVERPANEL_TEST_PANEL_HANGUP_TRIGGER=$(windows_path "$run/hang-up-com6")
+export DRIVERPANEL_TEST_HANGUP_TRIGGER DRIVERPANEL_TEST_PANEL_HANGUP_TRIGGER
 
 echo "--- running the windows tests under Wine"
 status=0
