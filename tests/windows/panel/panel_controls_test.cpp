@@ -120,8 +120,10 @@ INSTANTIATE_TEST_SUITE_P(Panel, WheelFocus,
 // What a screen reader reads as the control's state; -1 when it cannot be read.
 long AccessibleState(HWND control) {
     IAccessible* accessible = nullptr;
+    // The interface's id from its declaration: the import library of oleacc also names
+    // IID_IAccessible, as a thunk that the linker would take for the id.
     if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
-                                          IID_IAccessible,
+                                          __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&accessible)))) {
         return -1;
     }
