@@ -111,11 +111,20 @@ TEST(PanelClose, EndsTheProgramWhileThePortErrorBoxIsUp) {
         kStartTimeoutMs));
     PanelRemote panel(panelWindow);
 
-    const std::vector<std::string> items = panel.PortListItems();
+    // The window is found as soon as it exists, which may be before the panel has listed the
+    // ports.
     const std::string portText = "COM" + std::to_string(link->port);
-    const auto item = std::find(items.begin(), items.end(), portText);
-    ASSERT_NE(item, items.end()) << portText << " is not listed";
-    panel.SelectPortItem(static_cast<int>(item - items.begin()));
+    int index = -1;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<std::string> items = panel.PortListItems();
+            const auto item = std::find(items.begin(), items.end(), portText);
+            index = item == items.end() ? -1 : static_cast<int>(item - items.begin());
+            return index >= 0;
+        },
+        kStartTimeoutMs))
+        << portText << " is not listed";
+    panel.SelectPortItem(index);
     panel.Click(IDC_OPEN_PORT);
     ASSERT_TRUE(
         WaitUntil([&] { return panel.Text(IDC_OPEN_PORT) == kClosePortText; }, kStartTimeoutMs));
