@@ -9,12 +9,16 @@
 
 namespace {
 
-// Program lifetime: built before the panel, destroyed after it. The port object's destructor
-// stops a worker that still runs when the panel has closed and closes the port.
+// Program lifetime: built before the panel, destroyed after it. The port's worker is stopped and
+// the port closed once the panel has closed (the destructor would do it too).
 CCommPort commPort;
 DeviceState deviceState;
 
 CDriverPanelApp theApp;
+
+// The exit status of a close that found the port worker's box up: the operator's close, so the
+// same as any other.
+constexpr UINT kClosedWithBoxUp = 0;
 
 }  // namespace
 
@@ -26,6 +30,12 @@ BOOL CDriverPanelApp::InitInstance() {
 
     CDriverPanelDlg panel(commPort, deviceState);
     panel.DoModal();
+    // The panel has gone. A worker showing its "Application Error" box (a port that went away)
+    // would hold the program, and the port with it, until someone dismissed a box that outlives
+    // its panel: the program ends at once instead, and the system closes the box and the port.
+    if (!commPort.StopUnlessReporting()) {
+        ExitProcess(kClosedWithBoxUp);
+    }
     return FALSE;
 }
 

@@ -6,6 +6,7 @@
 #include "panel/device_state.h"
 #include "panel/panel_logic.h"
 #include "panel/win32/control.h"
+#include "panel/win32/focus_wheel_control.h"
 #include "panel/win32/modal_dialog.h"
 #include "panel/win32/number_edit.h"
 #include "panel/win32/win32_panel_window.h"
@@ -42,8 +43,8 @@ class CDriverPanelDlg : public CModalDialog {
 
     // Bound controls and the application icon; UI thread only.
     CNumberEdit current_;
-    CControl slider_;
-    CControl portList_;
+    CFocusWheelControl slider_;
+    CFocusWheelControl portList_;
     CControl openPort_;
     HICON icon_;
 

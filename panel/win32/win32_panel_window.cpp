@@ -88,7 +88,11 @@ void Win32PanelWindow::EndCurrentEdit() {
     SendDlgItemMessageA(dialog_.Handle(), IDC_CURRENT, EM_SETMODIFY, FALSE, 0);
 }
 
-void Win32PanelWindow::SetReadingStale(int, bool) {}
+// A disabled static control draws its text greyed and is reported unavailable to screen readers;
+// it takes no input either way, so disabling it changes nothing else.
+void Win32PanelWindow::SetReadingStale(int controlId, bool stale) {
+    EnableWindow(dialog_.Control(controlId), stale ? FALSE : TRUE);
+}
 
 void Win32PanelWindow::ShowWarning(const std::string& text, const std::string& title) {
     MessageBoxA(dialog_.Handle(), text.c_str(), title.c_str(), MB_OK);

@@ -220,6 +220,19 @@ void CCommPort::Shutdown() {
     }
 }
 
+bool CCommPort::StopUnlessReporting() {
+    while (workerAlive_.load() != 0) {
+        if (workerReporting_.load()) {
+            return false;
+        }
+        SetEvent(shutdownEvent_);
+        WaitForSingleObject(workerThread_, kStopPollMs);
+    }
+    ReleaseWorkerThread();
+    ClosePort();
+    return true;
+}
+
 void CCommPort::QueueWrite(const BYTE* bytes, DWORD count) {
     LockGuard queueGuard(queueLock_);
     if (writeQueue_.Push(bytes, count) && writeEvent_ != nullptr) {
