@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include "panel/qt/accessible_names.h"
@@ -281,7 +282,26 @@ void CDriverPanelDlg::EndCurrentEdit() {
     static_cast<QLineEdit*>(Control(IDC_CURRENT))->setModified(false);
 }
 
-void CDriverPanelDlg::SetReadingStale(int, bool) {}
+// A stale reading keeps its text, drawn in the colour of disabled text, and its description tells
+// a screen reader. The label itself stays enabled: nothing about it is unavailable, and a
+// disabled control would be announced as such rather than as stale.
+void CDriverPanelDlg::SetReadingStale(int controlId, bool stale) {
+    QWidget* reading = Control(controlId);
+    if (reading == nullptr) {
+        return;
+    }
+    if (stale) {
+        QPalette greyed = palette();
+        const QColor disabledText = greyed.color(QPalette::Disabled, QPalette::WindowText);
+        greyed.setColor(QPalette::Active, QPalette::WindowText, disabledText);
+        greyed.setColor(QPalette::Inactive, QPalette::WindowText, disabledText);
+        reading->setPalette(greyed);
+        reading->setAccessibleDescription(FromTemplate(kStaleReadingDescription));
+    } else {
+        reading->setPalette(QPalette());  // the panel's own again
+        reading->setAccessibleDescription(QString());
+    }
+}
 
 void CDriverPanelDlg::ShowWarning(const std::string& text, const std::string& title) {
     ShowWarningBox(this, text, title);
