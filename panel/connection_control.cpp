@@ -45,11 +45,15 @@ bool PanelLogic::SetupSelectedPort() {
     return true;
 }
 
+// Nothing live is behind the readings once the port is closed or lost, so they show as stale at
+// once; no frame sent on the old connection will be confirmed.
 void PanelLogic::StopAllTimers() {
     for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP, TIMER_CONFIG}) {
         timers_.StopTimer(timerId);
     }
     state_.repeating = false;
+    EndSetsInFlight();
+    ShowReadingsStale();
 }
 
 void PanelLogic::ShowClosed() {
@@ -127,9 +131,13 @@ void PanelLogic::HandleDeviceChange() {
         // with the old configuration, so the panel asks for it again as after an open, and polls
         // with the first reply. List and button stay as they are.
         // Unconfigured, ending a repeat leaves the poll stopped until the first reply.
+        // Set frames queued before the close (one may have been queued while the port stopped)
+        // are confirmed by that configuration reply, not by a timeout on the old connection.
         state_.configured = false;
         timers_.StopTimer(TIMER_POLL);
         EndRepeat();
+        EndSetsInFlight();
+        ShowReadingsStale();
         if (SetupSelectedPort()) {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "panel/device_state.h"
 #include "panel/input_message.h"
@@ -53,6 +54,16 @@ class PanelLogic {
     void OnPowerReply(std::span<const std::uint8_t> frame);
     void PlaceSlider(std::int32_t setpoint);
     void ShowSetpointInField(std::int32_t setpoint);
+    void ShowReading(int controlId, const std::string& text, bool& fresh, int staleTimerId);
+    void ShowReadingStale(int controlId, bool& fresh, int staleTimerId);
+    void ShowReadingsStale();
+
+    // Confirmation of set frames: counting them out and in, and asking the module what it holds
+    // when a confirmation does not come.
+    bool ConfirmOneSet();
+    bool ConfirmsAllSets();
+    void EndSetsInFlight();
+    void OnConfirmTimeout();
 
     // Setpoint control.
     void BuildSetFrame(std::int32_t value);
@@ -65,6 +76,7 @@ class PanelLogic {
     void RepeatStep(void (PanelLogic::*step)());
     void EndRepeat();
     void QueueQuery(const QueryFrame& frame);
+    void CatchUpField();
 
     // Connection control.
     bool SetupSelectedPort();

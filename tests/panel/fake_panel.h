@@ -60,8 +60,8 @@ class FakeWindow : public PanelWindow {
     void SelectPortItem(int index) override { selectedItem = index; }
     int SelectedPortItem() override { return selectedItem; }
     bool IsLeftButtonDown() override { return leftButtonDown; }
-    bool editingCurrent = false;     // the harness's typing sets it; EndCurrentEdit clears it
-    std::map<int, bool> stale;       // reading field -> shown stale
+    bool editingCurrent = false;  // the harness's typing sets it; EndCurrentEdit clears it
+    std::map<int, bool> stale;    // reading field -> shown stale
     bool IsEditingCurrent() override { return editingCurrent; }
     void EndCurrentEdit() override { editingCurrent = false; }
     void SetReadingStale(int controlId, bool on) override { stale[controlId] = on; }
