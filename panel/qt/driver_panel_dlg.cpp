@@ -204,7 +204,14 @@ void CDriverPanelDlg::SetControlText(int controlId, const std::string& text) {
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        // Selecting all is no edit, so a reply may rewrite the field between Ctrl+A and the
+        // operator's first digit: that digit must replace the value written, not join what a
+        // Backspace leaves of it. The selection would otherwise go with the old text.
+        const bool allSelected = edit->hasSelectedText() && edit->selectedText() == edit->text();
         edit->setText(value);
+        if (allSelected) {
+            edit->selectAll();
+        }
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(value);
     }

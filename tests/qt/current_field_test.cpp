@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QSlider>
 #include <filesystem>
 #include <string>
@@ -81,6 +82,17 @@ INSTANTIATE_TEST_SUITE_P(
                       EditCase{"MiddleButtonPastesANumber", {"ctrl+a", "BackSpace"}, "250", 250},
                       EditCase{"MiddleButtonRefusesAnExponent", {"ctrl+a", "4"}, "1e3", 4}),
     [](const auto& param) { return param.param.name; });
+
+// A reply that rewrites the field between Ctrl+A and the first digit: the digit replaces it.
+TEST_F(CurrentFieldInput, SelectAllOutlastsAReplyBeforeTheFirstDigit) {
+    StartPanel();
+    Press({"ctrl+a"});
+    ASSERT_TRUE(WaitUntil(
+        [&] { return static_cast<QLineEdit*>(Control(IDC_CURRENT))->hasSelectedText(); }));
+    panel_->SetControlText(IDC_CURRENT, "300");  // as the reply writes it
+    Press({"BackSpace", "4"});
+    EXPECT_EQ(Enter(), 4);
+}
 
 // A reply carrying the setpoint lands after the operator cleared the field and typed the 4 of
 // 470: a late confirmation of the value sent before, or the configuration that a re-open after a
