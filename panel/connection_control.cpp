@@ -28,6 +28,7 @@ void PanelLogic::FillPortList() {
         }
         state_.portTable[state_.portCount] = static_cast<std::uint8_t>(n);
         window_.InsertPortItem(state_.portCount, *text);
+        portNames_[state_.portCount] = *text;
         ++state_.portCount;
     }
     if (state_.portCount != 0) {
@@ -39,6 +40,7 @@ void PanelLogic::FillPortList() {
 // so the assembler starts afresh with every port it opens.
 bool PanelLogic::SetupSelectedPort() {
     if (!port_.Setup(state_.selectedPort, kConnectionSettings)) {
+        NotifyOpenFailed();
         return false;
     }
     state_.assembler.Reset();
@@ -73,6 +75,7 @@ void PanelLogic::OnOpenClose() {
         StopAllTimers();
         FillPortList();
         ShowClosed();
+        NotifyClosed(PortCloseCause::Operator);
         handlingDeviceChange_ = false;
         if (devicesChangedAgain_) {
             OnDeviceChange();
@@ -94,6 +97,7 @@ void PanelLogic::OnOpenClose() {
     port_.StartWorker();
     // Open whatever the worker's start returned: the port is set up and must be closed again.
     state_.portOpen = true;
+    NotifyOpened(false);
 }
 
 // A storm of changes would otherwise cost a whole close and re-open for each one, each closing
@@ -125,6 +129,7 @@ void PanelLogic::HandleDeviceChange() {
     }
     port_.Shutdown();
     state_.portOpen = false;
+    NotifyClosed(hangUpPending_ ? PortCloseCause::HangUp : PortCloseCause::DeviceChange);
     timers_.Wait(kSettleWaitMs);
     if (probe_.Probe(state_.selectedPort)) {
         // Still there, but another module may now be behind the same port: nothing may be sent
@@ -142,10 +147,14 @@ void PanelLogic::HandleDeviceChange() {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();
             state_.portOpen = true;
+            NotifyOpened(true);
+        } else {
+            NotifyLost(PortLossCause::ReopenFailed);
         }
         return;
     }
     StopAllTimers();
+    NotifyLost(PortLossCause::Gone);
     FillPortList();
     ShowClosed();
 }

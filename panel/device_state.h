@@ -59,6 +59,8 @@ struct DeviceState {
     // query. A lost reply pairs later replies with older queries, which only delays the end.
     std::uint32_t setFramesSent = 0;
     std::deque<std::uint32_t> resyncQueries;
+    // When the panel last queued a frame, by the UI clock.
+    std::int64_t lastFrameMs = -1'000'000;
     // A reply's setpoint held back from the current field while the operator was editing it; the
     // field shows it at the first poll after the edit.
     bool fieldBehind = false;

@@ -74,6 +74,7 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
         timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
         state_.configured = true;
     }
+    NotifyConfiguration();
 }
 
 // The module answers each set frame with its setpoints. Confirmations can come late, several
@@ -94,6 +95,7 @@ void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
     }
     PlaceSlider(setpoint);
     ShowSetpointInField(setpoint);
+    NotifySetpoints();
 }
 
 // Digits the operator is typing must not join a value written under the caret: while the field
@@ -123,6 +125,7 @@ void PanelLogic::OnTempReply(std::span<const std::uint8_t> frame) {
     state_.tempB = ReadU16(frame, kTempB);
     ShowReading(IDC_LD_TEMP, FormatOneDecimal(state_.ActiveTemperature() * kTemperatureUnit),
                 state_.tempFresh, TIMER_TEMP_STALE);
+    NotifyTemperature();
 }
 
 void PanelLogic::OnPowerReply(std::span<const std::uint8_t> frame) {
@@ -134,6 +137,7 @@ void PanelLogic::OnPowerReply(std::span<const std::uint8_t> frame) {
                 state_.UsesVariantB() ? FormatInteger(state_.power)
                                       : FormatOneDecimal(state_.power * kPowerUnitVariantA),
                 state_.powerFresh, TIMER_POWER_STALE);
+    NotifyPower();
 }
 
 // A reading is live for as long as the next one can be expected; after that, or once nothing is

@@ -17,7 +17,9 @@ void PanelLogic::BuildSetFrame(std::int32_t value) {
 // on showing a value the module did not take, nor hide one it took whose confirmation was lost.
 void PanelLogic::SendSetFrame() {
     port_.QueueWrite(state_.setFrame.data(), state_.setFrame.size());
+    state_.lastFrameMs = timers_.NowMs();
     ++state_.setFramesSent;
+    NotifySetSent();
     if (state_.resyncing) {
         return;
     }
@@ -79,6 +81,7 @@ void PanelLogic::OnConfirmTimeout() {
     if (state_.resyncQueries.size() < kResyncQueriesKept) {
         state_.resyncQueries.push_back(state_.setFramesSent);
     }
+    KeepFrameGap();
     QueueQuery(kQueryConfigFrame);
 }
 
@@ -98,6 +101,7 @@ void PanelLogic::Apply() {
         if (state_.repeating) {
             EndRepeat();
         }
+        NotifyBox(kFormatErrorText, kWarningTitle);
         window_.ShowWarning(kFormatErrorText, kWarningTitle);
         return;
     }
@@ -105,10 +109,20 @@ void PanelLogic::Apply() {
     // The typed value replaces whatever a reply held back from the field during the edit; what
     // the module makes of it shows with its confirmation, or with the configuration if none comes.
     state_.fieldBehind = false;
+    SendTypedValue(text);
+}
+
+// A typed value, from the field or from a host's typed input: the poll waits for the set frame to
+// settle, so the next poll cannot send the slider's old position in between. Returns the set
+// frame sent, as it was before the wait.
+PanelSetSent PanelLogic::SendTypedValue(std::string_view text) {
     timers_.StopTimer(TIMER_POLL);
+    NoteSetRequest(SetReason::Typed, static_cast<double>(TypedValueAsked(text)));
     SetActiveSetpoint(TypedValueInRange(text, state_.ActiveMaximum()));
+    const PanelSetSent sent = lastSetSent_;
     timers_.Wait(kSettleWaitMs);
     timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
+    return sent;
 }
 
 // One step on a click; while a button is held the step grows with the repeat count.
@@ -122,6 +136,7 @@ void PanelLogic::StepDown() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
+    NoteSetRequest(SetReason::Step, state_.ActiveSetpoint() - StepSize());
     SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() - StepSize(), 0, state_.ActiveMaximum()));
 }
 
@@ -129,5 +144,6 @@ void PanelLogic::StepUp() {
     if (!state_.configured || !state_.portOpen) {
         return;
     }
+    NoteSetRequest(SetReason::Step, state_.ActiveSetpoint() + StepSize());
     SetActiveSetpoint(std::clamp(state_.ActiveSetpoint() + StepSize(), 0, state_.ActiveMaximum()));
 }

@@ -6,6 +6,17 @@
 
 void PanelLogic::QueueQuery(const QueryFrame& frame) {
     port_.QueueWrite(frame.data(), frame.size());
+    state_.lastFrameMs = timers_.NowMs();
+}
+
+// A frame the panel sends on a timer of its own, apart from the poll, keeps the poll's gap after
+// the frame before it: replies that follow each other closely could otherwise join a reply cut
+// short with the start of the next.
+void PanelLogic::KeepFrameGap() {
+    const std::int64_t since = timers_.NowMs() - state_.lastFrameMs;
+    if (since < kFrameGapMs) {
+        timers_.Wait(static_cast<int>(kFrameGapMs - since));
+    }
 }
 
 // A dragged slider reaches the module only here, at the next poll. The slider's position goes
@@ -16,6 +27,7 @@ void PanelLogic::Poll() {
     CatchUpField();
     const int position = window_.SliderPosition();
     if (position != state_.knownSliderPosition) {
+        NotePollSet(position);
         state_.knownSliderPosition = position;
         state_.ActiveSetpoint() = position;
         BuildSetFrame(position);
@@ -28,6 +40,7 @@ void PanelLogic::Poll() {
         QueueQuery(kQueryTempFrame);
         timers_.Wait(kFrameGapMs);
         QueueQuery(kQueryPowerFrame);
+        NotifyPollSent();
     }
 }
 
