@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include "panel/qt/accessible_names.h"
@@ -215,7 +216,14 @@ void CDriverPanelDlg::SetControlText(int controlId, const std::string& text) {
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        // Selecting all is no edit, so a reply may rewrite the field between Ctrl+A and the
+        // operator's first digit: that digit must replace the value written, not join what a
+        // Backspace leaves of it. The selection would otherwise go with the old text.
+        const bool allSelected = edit->hasSelectedText() && edit->selectedText() == edit->text();
         edit->setText(value);
+        if (allSelected) {
+            edit->selectAll();
+        }
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(value);
     }
@@ -293,7 +301,26 @@ void CDriverPanelDlg::EndCurrentEdit() {
     static_cast<QLineEdit*>(Control(IDC_CURRENT))->setModified(false);
 }
 
-void CDriverPanelDlg::SetReadingStale(int, bool) {}
+// A stale reading keeps its text, drawn in the colour of disabled text, and its description tells
+// a screen reader. The label itself stays enabled: nothing about it is unavailable, and a
+// disabled control would be announced as such rather than as stale.
+void CDriverPanelDlg::SetReadingStale(int controlId, bool stale) {
+    QWidget* reading = Control(controlId);
+    if (reading == nullptr) {
+        return;
+    }
+    if (stale) {
+        QPalette greyed = palette();
+        const QColor disabledText = greyed.color(QPalette::Disabled, QPalette::WindowText);
+        greyed.setColor(QPalette::Active, QPalette::WindowText, disabledText);
+        greyed.setColor(QPalette::Inactive, QPalette::WindowText, disabledText);
+        reading->setPalette(greyed);
+        reading->setAccessibleDescription(FromTemplate(kStaleReadingDescription));
+    } else {
+        reading->setPalette(QPalette());  // the panel's own again
+        reading->setAccessibleDescription(QString());
+    }
+}
 
 void CDriverPanelDlg::ShowWarning(const std::string& text, const std::string& title) {
     ShowWarningBox(this, text, title);
