@@ -4,8 +4,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <iostream>
+#include <vector>
 #include <sstream>
 
 #include "protocol/frame.h"
@@ -13,6 +16,17 @@
 #include "tools/ldctl/exit_status.h"
 
 namespace {
+
+// Where a path leads once every link is followed; nothing is opened.
+std::optional<std::string> CanonicalPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string canonical(resolved);
+    free(resolved);
+    return canonical;
+}
 
 // A box's text on one line: its lines trimmed and joined by single spaces.
 std::string OneLine(const std::string& text) {
@@ -37,6 +51,10 @@ std::string OneLine(const std::string& text) {
 void CountingPortService::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
     if (count == kSetFrameSize &&
         (bytes[kCodeIndex] == CMD_SET_A || bytes[kCodeIndex] == CMD_SET_B)) {
+        if (!setFramesAllowed_) {
+            ++setFramesHeldBack_;
+            return;
+        }
         ++setFrames_;
     }
     port_.QueueWrite(bytes, count);
@@ -87,25 +105,63 @@ void ConsoleHost::ListPorts() {
     logic.OnInitDialog();
 }
 
-// Names first, then numbers, then device paths: a link may be called "3".
+// A path (anything with a '/') names the port whose device it leads to, through any links
+// (/dev/serial/by-id/..., a virtual port's link, the pty itself). Other text is a port's name, or
+// its number in the list. Numbers are handed out as ports appear, so the same number can mean
+// another module in the next run; when the text is also some port's name, which one was meant
+// cannot be told and nothing is opened.
 int ConsoleHost::FindPortItem(const std::string& name) {
-    const auto find = [this](const std::function<bool(int item, int number)>& matches) {
+    const auto items = [this](const std::function<bool(int item, int number)>& matches) {
+        std::vector<int> found;
         for (int item = 0; item < state.portCount; ++item) {
             if (matches(item, state.portTable[static_cast<std::size_t>(item)])) {
-                return item;
+                found.push_back(item);
             }
         }
-        return -1;
+        return found;
     };
-    int item =
-        find([&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == name; });
-    if (item < 0) {
-        item = find([&](int, int number) { return std::to_string(number) == name; });
+    const auto describe = [this](int item) {
+        const auto index = static_cast<std::size_t>(item);
+        const int number = state.portTable[index];
+        return "port " + std::to_string(number) + " (" + window.PortItems()[index] + ", " +
+               registry.DevicePath(number).value_or("gone") + ")";
+    };
+    const auto ambiguous = [&](const std::vector<int>& found) {
+        std::string which;
+        for (int item : found) {
+            which += (which.empty() ? "" : " and ") + describe(item);
+        }
+        return CommandFailure(ExitStatus::kUsage,
+                              name + ": ambiguous: " + which +
+                                  "; name the port by its device path (ldctl list shows them)");
+    };
+
+    std::vector<int> found;
+    if (name.find('/') != std::string::npos) {
+        const std::optional<std::string> device = CanonicalPath(name);
+        if (device) {
+            found = items([&](int, int number) {
+                const std::optional<std::string> path = registry.DevicePath(number);
+                return path && (*path == name || CanonicalPath(*path) == device);
+            });
+        }
+    } else {
+        found = items(
+            [&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == name; });
+        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos) {
+            const std::vector<int> numbered =
+                items([&](int, int number) { return std::to_string(number) == name; });
+            for (int item : numbered) {
+                if (std::find(found.begin(), found.end(), item) == found.end()) {
+                    found.push_back(item);
+                }
+            }
+        }
     }
-    if (item < 0) {
-        item = find([&](int, int number) { return registry.DevicePath(number) == name; });
+    if (found.size() > 1) {
+        throw ambiguous(found);
     }
-    return item;
+    return found.empty() ? -1 : found.front();
 }
 
 void ConsoleHost::Open(const std::string& name) {
@@ -114,7 +170,10 @@ void ConsoleHost::Open(const std::string& name) {
     const int item = FindPortItem(name);
     if (item < 0) {
         throw CommandFailure(ExitStatus::kPortNotFound,
-                             name + ": no such port (ldctl list shows the ports)");
+                             name + (name.find('/') == std::string::npos
+                                         ? ": no such port (ldctl list shows the ports)"
+                                         : ": leads to no listed port (ldctl list shows the "
+                                           "ports; link a pty into the virtual-port directory)"));
     }
     window.SelectPortItem(item);
     logic.OnOpenClose();

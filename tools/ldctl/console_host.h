@@ -28,7 +28,8 @@
 constexpr std::chrono::seconds kAnswerTimeout{3};
 
 // The panel's port service, counting the set frames it queues: a set value is confirmed only
-// once the module has answered every set frame sent for it.
+// once the module has answered every set frame sent for it. Only `set` commands the current:
+// until a command allows them, set frames are held back and counted, never written.
 class CountingPortService : public PortService {
   public:
     explicit CountingPortService(PortService& port) : port_(port) {}
@@ -41,10 +42,15 @@ class CountingPortService : public PortService {
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
     int SetFramesQueued() const { return setFrames_; }
+    void AllowSetFrames() { setFramesAllowed_ = true; }
+    int SetFramesHeldBack() const { return setFramesHeldBack_; }
 
   private:
     PortService& port_;
-    int setFrames_ = 0;  // the loop's thread only, where the panel queues its frames
+    // The loop's thread only, where the panel queues its frames.
+    int setFrames_ = 0;
+    bool setFramesAllowed_ = false;
+    int setFramesHeldBack_ = 0;
 };
 
 class ConsoleHost {
@@ -58,8 +64,9 @@ class ConsoleHost {
     // The port list as the panel fills it; nothing is opened.
     void ListPorts();
 
-    // Opens the port named as listed, by its device path or by its number, as the panel's
-    // OpenPort does. Throws CommandFailure: not found, busy, permission denied, port failed.
+    // Opens the port named as listed, by a path to its device or by its number, as the panel's
+    // OpenPort does. Throws CommandFailure: not found, ambiguous (a number that is also a port's
+    // name), busy, permission denied, port failed.
     void Open(const std::string& port);
     // Runs the panel until the module's configuration arrived. Throws CommandFailure when it
     // does not come in time, the port is lost, or a stop signal arrives.

@@ -1,5 +1,5 @@
-// The panel's window for a terminal: the controls' texts and the slider held in memory, exactly
-// as the window would hold them, the port list as names, and the "Warning!" box handed to the
+// The panel's window for a terminal: the controls' texts and the slider held in memory, as the
+// window would hold them (a slider no one can drag), the port list as names, and the "Warning!" box handed to the
 // host to print. Whatever the panel shows is reported to one listener as it is written.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
@@ -51,9 +51,7 @@ class ConsoleWindow : public PanelWindow {
     BoxShower showBox_;
     std::function<void(int, const std::string&)> listener_;
     std::map<int, std::string> texts_;
-    // A new slider's range is 0 to 100, like the window's trackbar.
-    int sliderMinimum_ = 0;
-    int sliderMaximum_ = 100;
+    // Where the panel placed the slider, whatever its range (see SetSliderRange).
     int sliderPosition_ = 0;
     std::vector<std::string> portItems_;
     int selectedItem_ = -1;

@@ -1,10 +1,14 @@
 // `ldctl decode`: bytes through the reply assembler, and each reply it accepts through the
 // panel's own reply effects, so fields read and values shown are exactly the panel's; a
 // configuration earlier in the stream sets the variant for what follows, as on the line.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <iterator>
 #include <map>
+#include <system_error>
 
 #include "protocol/frame.h"
 #include "protocol/reply_assembler.h"
@@ -82,14 +86,16 @@ std::string Describe(std::uint8_t type, const DeviceState& s,
 }  // namespace
 
 int RunDecode(const DecodeOptions& options) {
-    const std::string text = options.hex.empty()
-                                 ? std::string(std::istreambuf_iterator<char>(std::cin), {})
-                                 : Join(options.hex);
-    const auto parsed = ParseHexBytes(text);
-    if (const auto* error = std::get_if<std::string>(&parsed)) {
-        throw CommandFailure(ExitStatus::kUsage, "decode: " + *error);
+    // Arguments are checked whole before anything is printed; standard input is decoded as it
+    // comes, so an endless feed prints as it goes in bounded memory.
+    std::vector<std::uint8_t> bytes;
+    if (!options.hex.empty()) {
+        auto parsed = ParseHexBytes(Join(options.hex));
+        if (const auto* error = std::get_if<std::string>(&parsed)) {
+            throw CommandFailure(ExitStatus::kUsage, "decode: " + *error);
+        }
+        bytes = std::move(std::get<std::vector<std::uint8_t>>(parsed));
     }
-    const auto& stream = std::get<std::vector<std::uint8_t>>(parsed);
 
     StopSignals signals;
     ConsoleHost host(signals);  // no port is opened: the panel's logic and display only
@@ -97,25 +103,81 @@ int RunDecode(const DecodeOptions& options) {
     host.window.OnTextWritten(
         [&](int controlId, const std::string& value) { shown[controlId] = value; });
 
-    // The bytes are taken as one burst: how they were split over arguments or lines is no pause.
+    // The bytes are taken as one burst: how they were split over arguments, lines or reads is no
+    // pause.
     ReplyAssembler assembler;
+    std::size_t taken = 0;
     std::size_t accepted = 0;
-    for (std::uint8_t byte : stream) {
-        const auto frame = assembler.Take(byte, 0);
-        if (frame.empty()) {
-            continue;
+    const auto decode = [&] {
+        for (std::uint8_t byte : bytes) {
+            const auto frame = assembler.Take(byte, 0);
+            if (frame.empty()) {
+                continue;
+            }
+            const std::vector<std::uint8_t> reply(frame.begin(), frame.end());
+            accepted += reply.size();
+            // The panel's assembler only ever sees whole checked replies, so it completes each
+            // too.
+            shown.clear();
+            for (std::uint8_t b : reply) {
+                host.logic.OnPortByte(b, host.state.selectedPort);
+            }
+            std::cout << FormatHexBytes(reply) << "  "
+                      << Describe(reply[kCodeIndex], host.state, shown) << "\n";
         }
-        const std::vector<std::uint8_t> reply(frame.begin(), frame.end());
-        accepted += reply.size();
-        // The panel's assembler only ever sees whole checked replies, so it completes each too.
-        shown.clear();
-        for (std::uint8_t b : reply) {
-            host.logic.OnPortByte(b, host.state.selectedPort);
+        taken += bytes.size();
+        bytes.clear();
+        std::cout << std::flush;
+        if (!std::cout) {
+            throw CommandFailure(ExitStatus::kInternal, StandardOutputError());
         }
-        std::cout << FormatHexBytes(reply) << "  " << Describe(reply[kCodeIndex], host.state, shown)
-                  << "\n";
+    };
+
+    if (options.hex.empty()) {
+        HexDecoder hex;
+        char chunk[4096];
+        for (;;) {
+            pollfd waits[] = {{STDIN_FILENO, POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
+            if (poll(waits, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throw std::system_error(errno, std::system_category(), "poll");
+            }
+            if (waits[1].revents != 0) {
+                if (const int signal = signals.Take(); signal != 0) {
+                    throw CommandFailure(SignalStatus(signal), "");
+                }
+            }
+            if (waits[0].revents == 0) {
+                continue;
+            }
+            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+            if (got < 0) {
+                if (errno == EINTR || errno == EAGAIN) {
+                    continue;
+                }
+                throw std::system_error(errno, std::system_category(), "standard input");
+            }
+            if (got == 0) {
+                break;
+            }
+            if (const auto error =
+                    hex.Feed(std::string_view(chunk, static_cast<std::size_t>(got)), bytes)) {
+                throw CommandFailure(ExitStatus::kUsage, "decode: " + *error);
+            }
+            decode();
+        }
+        if (const auto error = hex.Finish()) {
+            throw CommandFailure(ExitStatus::kUsage, "decode: " + *error);
+        }
+    } else {
+        decode();
     }
-    const std::size_t dropped = stream.size() - accepted;
+    const std::size_t dropped = taken - accepted;
     std::cout << dropped << (dropped == 1 ? " byte" : " bytes") << " dropped" << std::endl;
-    return std::cout ? ToInt(ExitStatus::kOk) : ToInt(ExitStatus::kInternal);
+    if (!std::cout) {
+        throw CommandFailure(ExitStatus::kInternal, StandardOutputError());
+    }
+    return ToInt(ExitStatus::kOk);
 }

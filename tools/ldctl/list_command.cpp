@@ -28,5 +28,8 @@ int RunList(const ListOptions& options) {
         std::cout << ports.dump() << "\n";
     }
     std::cout << std::flush;
-    return std::cout ? ToInt(ExitStatus::kOk) : ToInt(ExitStatus::kInternal);
+    if (!std::cout) {
+        throw CommandFailure(ExitStatus::kInternal, StandardOutputError());
+    }
+    return ToInt(ExitStatus::kOk);
 }

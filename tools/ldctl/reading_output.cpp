@@ -18,7 +18,8 @@ bool ReadWhole(const std::string& text, Value& value) {
 }
 
 // The panel's number texts as JSON numbers, whole ones as integers ("123" stays 123, not
-// 123.0); a text that is no number stays a string.
+// 123.0). A reader parses these fields as numbers, so a text that is none becomes null, never a
+// string.
 nlohmann::ordered_json Number(const std::string& text) {
     if (long long whole = 0; ReadWhole(text, whole)) {
         return whole;
@@ -26,7 +27,7 @@ nlohmann::ordered_json Number(const std::string& text) {
     if (double value = 0; ReadWhole(text, value)) {
         return value;
     }
-    return text;
+    return nullptr;
 }
 
 }  // namespace

@@ -16,6 +16,25 @@
 
 namespace {
 
+// A script's value is taken only as a plain decimal: an optional sign, ASCII digits, at most one
+// point. The field's own reading would turn any other text ("N/A", "nan", "0x1F4", "12abc", a
+// blank) into some current, most often 0 mA, and a script would be told that worked.
+bool IsPlainDecimal(const std::string& text) {
+    std::size_t at = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    bool digit = false;
+    bool point = false;
+    for (; at < text.size(); ++at) {
+        if (text[at] >= '0' && text[at] <= '9') {
+            digit = true;
+        } else if (text[at] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
 // Whether the field's rules had to hold the typed value to 0 ... maximum, rather than only
 // truncate it: the value read without the upper limit is above what was applied, or the text
 // reads as a number of -1 or less (read as its magnitude with the sign turned to '+').
@@ -35,6 +54,12 @@ bool WasClamped(const std::string& typed, std::int32_t applied) {
 }  // namespace
 
 int RunSet(const SetOptions& options) {
+    if (!IsPlainDecimal(options.milliamps)) {
+        throw CommandFailure(ExitStatus::kUsage,
+                             "MA is not a plain decimal number of mA (digits, an optional sign "
+                             "and point): '" +
+                                 options.milliamps + "'; nothing was sent");
+    }
     StopSignals signals;
     ConsoleHost host(signals);
 
@@ -58,6 +83,9 @@ int RunSet(const SetOptions& options) {
     host.window.SetControlText(IDC_CURRENT, options.milliamps);
     const int warnings = host.WarningsShown();
     const int setFramesBefore = host.countingService.SetFramesQueued();
+    // From here on the panel may send the value applied (again, when its confirmation is late);
+    // before, nothing this command did asked for a set frame.
+    host.countingService.AllowSetFrames();
     host.logic.Apply();
     if (host.WarningsShown() > warnings) {
         host.Close();
@@ -71,9 +99,8 @@ int RunSet(const SetOptions& options) {
                   << std::endl;
     }
 
-    // Every set frame the panel sends from here on (the poll sends one when a reply moved the
-    // slider off the setpoint, as a reported setpoint above the maximum does) must be answered:
-    // the setpoint printed is the module's answer to the last one.
+    // Every set frame the panel sends from here on must be answered: the setpoint printed is the
+    // module's answer to the last one.
     answers = 0;
     const auto confirmed = [&] {
         const int sent = host.countingService.SetFramesQueued() - setFramesBefore;
@@ -107,6 +134,13 @@ int RunSet(const SetOptions& options) {
                   << std::endl;
     } else {
         std::cout << setpoint << " mA" << std::endl;
+    }
+    if (!std::cout) {
+        // The module holds the value either way; the script must learn that its record of it
+        // was lost.
+        throw CommandFailure(ExitStatus::kInternal, StandardOutputError() +
+                                                        "; the module confirmed " +
+                                                        std::to_string(setpoint) + " mA");
     }
     if (setpoint != applied) {
         throw CommandFailure(ExitStatus::kNoAnswer, options.port + ": the module confirmed " +

@@ -24,9 +24,28 @@ int RunWatch(const WatchOptions& options) {
 
     long long readings = 0;
     bool outputFailed = false;
+    std::string outputError;  // said as the failed write left errno
+    const auto failOutput = [&] {
+        outputFailed = true;
+        outputError = StandardOutputError();
+    };
+    bool begun = false;  // the CSV header is out
+    const auto begin = [&] {
+        if (!begun && !outputFailed && !output.Begin()) {
+            failOutput();
+        }
+        begun = true;
+    };
     std::optional<std::string> temperature;  // shown since the last reading
     Clock::time_point lastReading{};
+    // A reading means something only against the module's configuration (its variant scales the
+    // power, its setpoint is printed beside it): replies before it, a slow module still answering
+    // an earlier program's polls, are not readings.
     host.window.OnTextWritten([&](int controlId, const std::string& text) {
+        if (!host.state.configured) {
+            temperature.reset();
+            return;
+        }
         if (controlId == IDC_LD_TEMP) {
             temperature = text;
             return;
@@ -35,11 +54,15 @@ int RunWatch(const WatchOptions& options) {
             return;
         }
         const Reading reading{std::chrono::system_clock::now(), *temperature, text,
-                              host.window.ControlText(IDC_CURRENT),
+                              std::to_string(host.state.ActiveSetpoint()),
                               host.state.UsesVariantB() ? 'B' : 'A'};
         temperature.reset();
+        begin();
+        if (outputFailed) {
+            return;
+        }
         if (!output.Write(reading)) {
-            outputFailed = true;
+            failOutput();
             return;
         }
         ++readings;
@@ -49,9 +72,7 @@ int RunWatch(const WatchOptions& options) {
     host.Open(options.port);
     const Clock::time_point opened = Clock::now();
     host.AwaitConfiguration();
-    if (!output.Begin()) {
-        outputFailed = true;
-    }
+    begin();
     lastReading = Clock::now();
 
     std::optional<Clock::time_point> end;
@@ -87,7 +108,7 @@ int RunWatch(const WatchOptions& options) {
         throw lostFailure;
     }
     if (outputFailed && readings == 0) {
-        throw CommandFailure(ExitStatus::kInternal, "standard output cannot be written");
+        throw CommandFailure(ExitStatus::kInternal, outputError);
     }
     if (silent) {
         throw CommandFailure(ExitStatus::kNoAnswer,
