@@ -65,8 +65,8 @@ bool IsSerialTty(dev_t device, const std::string& charDeviceDirectory) {
     if (majorNumber >= kFirstPtySlaveMajor && majorNumber < kFirstPtySlaveMajor + kPtySlaveMajors) {
         return true;
     }
-    const std::string node =
-        charDeviceDirectory + "/" + std::to_string(majorNumber) + ":" + std::to_string(minor(device));
+    const std::string node = charDeviceDirectory + "/" + std::to_string(majorNumber) + ":" +
+                             std::to_string(minor(device));
     char subsystem[256];
     const ssize_t length = readlink((node + "/subsystem").c_str(), subsystem, sizeof subsystem - 1);
     if (length <= 0) {

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
-#include <vector>
 #include <sstream>
+#include <vector>
 
 #include "protocol/frame.h"
 #include "serial/port_error.h"

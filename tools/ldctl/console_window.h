@@ -1,6 +1,7 @@
 // The panel's window for a terminal: the controls' texts and the slider held in memory, as the
-// window would hold them (a slider no one can drag), the port list as names, and the "Warning!" box handed to the
-// host to print. Whatever the panel shows is reported to one listener as it is written.
+// window would hold them (a slider no one can drag), the port list as names, and the "Warning!"
+// box handed to the host to print. Whatever the panel shows is reported to one listener as it is
+// written.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
 

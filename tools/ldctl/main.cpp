@@ -78,8 +78,9 @@ int main(int argc, char** argv) {
                "set frame, even for a setpoint above the maximum. From the configuration on,\n"
                "prints one line per reading: time (ISO 8601, local), temperature in degC, power\n"
                "in mW, the setpoint in mA, the variant (A or B). csv starts with its header line;\n"
-               "json is one object a line, its values numbers. Each line is flushed. Ctrl-C or SIGTERM ends it, with status 0 when a\n"
-               "reading came; so does a module that stops answering for 10 s, with status 6.\n"));
+               "json is one object a line, its values numbers. Each line is flushed. Ctrl-C or\n"
+               "SIGTERM ends it, with status 0 when a reading came; so does a module that stops\n"
+               "answering for 10 s, with status 6.\n"));
 
     SetOptions set;
     CLI::App* setCommand = app.add_subcommand("set", "set the drive current");
@@ -100,11 +101,11 @@ int main(int argc, char** argv) {
     CLI::App* decodeCommand = app.add_subcommand("decode", "decode the module's replies");
     decodeCommand->add_option("HEX", decode.hex, "bytes as hex digits, spaces optional");
     decodeCommand->footer(
-        Footer("Feeds the bytes (the arguments, or hex text on standard input, printed as it\n"
-               "arrives) through the\n"
-               "panel's reply assembler and prints each reply it accepts with its fields and\n"
-               "what the panel shows for it; a closing line counts the bytes it dropped. A\n"
-               "configuration reply sets the variant for the replies after it. Opens no port.\n"));
+        Footer("Feeds the bytes (the arguments, or hex text on standard input, decoded as it\n"
+               "arrives) through the panel's reply assembler and prints each reply it accepts\n"
+               "with its fields and what the panel shows for it; a closing line counts the bytes\n"
+               "it dropped. A configuration reply sets the variant for the replies after it.\n"
+               "Opens no port.\n"));
 
     try {
         app.parse(argc, argv);

@@ -138,9 +138,9 @@ int RunSet(const SetOptions& options) {
     if (!std::cout) {
         // The module holds the value either way; the script must learn that its record of it
         // was lost.
-        throw CommandFailure(ExitStatus::kInternal, StandardOutputError() +
-                                                        "; the module confirmed " +
-                                                        std::to_string(setpoint) + " mA");
+        throw CommandFailure(
+            ExitStatus::kInternal,
+            StandardOutputError() + "; the module confirmed " + std::to_string(setpoint) + " mA");
     }
     if (setpoint != applied) {
         throw CommandFailure(ExitStatus::kNoAnswer, options.port + ": the module confirmed " +
