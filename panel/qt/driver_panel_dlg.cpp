@@ -3,6 +3,7 @@
 #include "panel/qt/driver_panel_dlg.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -18,6 +19,7 @@
 #include "panel/qt/panel_font.h"
 #include "panel/qt/port_list.h"
 #include "panel/qt/tick_slider.h"
+#include "panel/qt/trend_host.h"
 
 namespace {
 
@@ -97,6 +99,16 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
     connect(&hotPlug_, &QSocketNotifier::activated, this, &CDriverPanelDlg::OnHotPlug);
     qApp->installEventFilter(&preTranslation_);
     OnInitDialog();
+
+    // The trend window is reached without a control in the panel's layout: Ctrl+T, and the
+    // panel's context menu.
+    trend_ = std::make_unique<TrendHost>(logic_, this);
+    auto* showTrend = new QAction(QStringLiteral("Readings over time\u2026"), this);
+    showTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    showTrend->setShortcutContext(Qt::WindowShortcut);
+    connect(showTrend, &QAction::triggered, this, [this] { trend_->ShowWindow(); });
+    addAction(showTrend);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 CDriverPanelDlg::~CDriverPanelDlg() {
