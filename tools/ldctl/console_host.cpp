@@ -11,7 +11,6 @@
 #include <sstream>
 #include <vector>
 
-#include "protocol/frame.h"
 #include "serial/port_error.h"
 #include "tools/ldctl/exit_status.h"
 
@@ -48,23 +47,8 @@ std::string OneLine(const std::string& text) {
 
 }  // namespace
 
-void CountingPortService::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
-    if (count == kSetFrameSize &&
-        (bytes[kCodeIndex] == CMD_SET_A || bytes[kCodeIndex] == CMD_SET_B)) {
-        if (!setFramesAllowed_) {
-            ++setFramesHeldBack_;
-            return;
-        }
-        ++setFrames_;
-    }
-    port_.QueueWrite(bytes, count);
-}
-
 ConsoleHost::ConsoleHost(StopSignals& signals)
-    : window([this](const std::string& title, const std::string& text) {
-          ++warningsShown_;
-          PrintBox(title, text);
-      }),
+    : window([this](const std::string& title, const std::string& text) { PrintBox(title, text); }),
       loop(signals, [this](int timerId) { logic.OnTimer(timerId); }),
       owner([this](const std::string& text) {
           applicationErrorShown_ = true;
@@ -72,19 +56,12 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
       }),
       port(registry),
       portService(port, owner),
-      countingService(portService),
       probe(registry),
-      logic(state, window, loop, countingService, probe) {
+      logic(state, window, loop, portService, probe) {
+    logic.AddListener(*this);
     owner.Attach(EventLoopPortOwner::Handlers{
-        .byte =
-            [this](std::uint8_t byte, int portNumber) {
-                logic.OnPortByte(byte, portNumber);
-                if (onReceived_) {
-                    onReceived_(byte);
-                }
-            },
-        // A hang-up is a device change to the panel: it re-opens the port if it is still there.
-        .hangUp = [this] { logic.OnDeviceChange(); },
+        .byte = [this](std::uint8_t byte, int portNumber) { logic.OnPortByte(byte, portNumber); },
+        .hangUp = [this] { logic.OnPortHangUp(); },
     });
     loop.Watch(owner.ByteReadyFd(), [this] { owner.HandleByte(); });
     loop.Watch(owner.ErrorRequestFd(), [this] { owner.HandleErrorRequest(); });
@@ -94,6 +71,17 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
 ConsoleHost::~ConsoleHost() {
     Close();
     owner.Detach();
+    logic.RemoveListener(*this);
+}
+
+void ConsoleHost::OnPortOpened(const PanelPortOpened&) {
+    portOpen_ = true;
+    configured_ = false;  // a re-open asks for the configuration again
+}
+
+void ConsoleHost::OnPortClosed(const PanelPortClosed&) {
+    portOpen_ = false;
+    configured_ = false;
 }
 
 void ConsoleHost::PrintBox(const std::string& title, const std::string& text) {
@@ -101,8 +89,9 @@ void ConsoleHost::PrintBox(const std::string& title, const std::string& text) {
               << OneLine(text) << std::endl;
 }
 
-void ConsoleHost::ListPorts() {
-    logic.OnInitDialog();
+std::vector<PanelPort> ConsoleHost::ListPorts() {
+    logic.FillPortList();
+    return logic.PortList();
 }
 
 // A path (anything with a '/') names the port whose device it leads to, through any links
@@ -110,75 +99,66 @@ void ConsoleHost::ListPorts() {
 // its number in the list. Numbers are handed out as ports appear, so the same number can mean
 // another module in the next run; when the text is also some port's name, which one was meant
 // cannot be told and nothing is opened.
-int ConsoleHost::FindPortItem(const std::string& name) {
-    const auto items = [this](const std::function<bool(int item, int number)>& matches) {
-        std::vector<int> found;
-        for (int item = 0; item < state.portCount; ++item) {
-            if (matches(item, state.portTable[static_cast<std::size_t>(item)])) {
-                found.push_back(item);
+std::optional<PanelPort> ConsoleHost::FindPort(const std::vector<PanelPort>& ports,
+                                               const std::string& name) {
+    const auto items = [&ports](const std::function<bool(const PanelPort&)>& matches) {
+        std::vector<PanelPort> found;
+        for (const PanelPort& listed : ports) {
+            if (matches(listed)) {
+                found.push_back(listed);
             }
         }
         return found;
     };
-    const auto describe = [this](int item) {
-        const auto index = static_cast<std::size_t>(item);
-        const int number = state.portTable[index];
-        return "port " + std::to_string(number) + " (" + window.PortItems()[index] + ", " +
-               registry.DevicePath(number).value_or("gone") + ")";
+    const auto describe = [this](const PanelPort& listed) {
+        return "port " + std::to_string(listed.number) + " (" + listed.name + ", " +
+               registry.DevicePath(listed.number).value_or("gone") + ")";
     };
-    const auto ambiguous = [&](const std::vector<int>& found) {
+    const auto ambiguous = [&](const std::vector<PanelPort>& found) {
         std::string which;
-        for (int item : found) {
-            which += (which.empty() ? "" : " and ") + describe(item);
+        for (const PanelPort& listed : found) {
+            which += (which.empty() ? "" : " and ") + describe(listed);
         }
         return CommandFailure(ExitStatus::kUsage,
                               name + ": ambiguous: " + which +
                                   "; name the port by its device path (ldctl list shows them)");
     };
 
-    std::vector<int> found;
+    std::vector<PanelPort> found;
     if (name.find('/') != std::string::npos) {
         const std::optional<std::string> device = CanonicalPath(name);
         if (device) {
-            found = items([&](int, int number) {
-                const std::optional<std::string> path = registry.DevicePath(number);
+            found = items([&](const PanelPort& listed) {
+                const std::optional<std::string> path = registry.DevicePath(listed.number);
                 return path && (*path == name || CanonicalPath(*path) == device);
             });
         }
     } else {
-        found = items(
-            [&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == name; });
-        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos) {
-            const std::vector<int> numbered =
-                items([&](int, int number) { return std::to_string(number) == name; });
-            for (int item : numbered) {
-                if (std::find(found.begin(), found.end(), item) == found.end()) {
-                    found.push_back(item);
-                }
-            }
-        }
+        // A port's name, or its number unless that is the name of another port too.
+        const bool digits =
+            !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+        found = items([&](const PanelPort& listed) {
+            return listed.name == name || (digits && std::to_string(listed.number) == name);
+        });
     }
     if (found.size() > 1) {
         throw ambiguous(found);
     }
-    return found.empty() ? -1 : found.front();
+    return found.empty() ? std::nullopt : std::optional<PanelPort>(found.front());
 }
 
 void ConsoleHost::Open(const std::string& name) {
     portName_ = name;
-    ListPorts();
-    const int item = FindPortItem(name);
-    if (item < 0) {
+    const std::optional<PanelPort> listed = FindPort(ListPorts(), name);
+    if (!listed) {
         throw CommandFailure(ExitStatus::kPortNotFound,
                              name + (name.find('/') == std::string::npos
                                          ? ": no such port (ldctl list shows the ports)"
                                          : ": leads to no listed port (ldctl list shows the "
                                            "ports; link a pty into the virtual-port directory)"));
     }
-    window.SelectPortItem(item);
-    logic.OnOpenClose();
-    if (!state.portOpen) {
-        throw OpenFailure(state.portTable[static_cast<std::size_t>(item)]);
+    if (logic.OpenPort(listed->number).status != OpenRequestStatus::Opened) {
+        throw OpenFailure(listed->number);
     }
     opened_ = true;
 }
@@ -204,7 +184,7 @@ CommandFailure ConsoleHost::OpenFailure(int portNumber) {
 }
 
 void ConsoleHost::AwaitConfiguration() {
-    const auto end = loop.RunUntil([this] { return state.configured || PortLost(); },
+    const auto end = loop.RunUntil([this] { return configured_ || PortLost(); },
                                    ConsoleLoop::Clock::now() + kAnswerTimeout);
     if (PortLost()) {
         throw LostPortFailure();
@@ -212,7 +192,7 @@ void ConsoleHost::AwaitConfiguration() {
     if (end == ConsoleLoop::End::kStopSignal) {
         throw CommandFailure(SignalStatus(loop.StopSignal()), "");
     }
-    if (!state.configured) {
+    if (!configured_) {
         throw CommandFailure(ExitStatus::kNoAnswer,
                              portName_ + ": no configuration from the module within " +
                                  std::to_string(kAnswerTimeout.count()) + " s");
@@ -221,13 +201,11 @@ void ConsoleHost::AwaitConfiguration() {
 
 void ConsoleHost::Close() {
     opened_ = false;
-    if (state.portOpen) {
-        logic.OnOpenClose();
-    }
+    logic.ClosePort();
 }
 
 bool ConsoleHost::PortLost() const {
-    return opened_ && (applicationErrorShown_ || !state.portOpen);
+    return opened_ && (applicationErrorShown_ || !portOpen_);
 }
 
 CommandFailure ConsoleHost::LostPortFailure() const {

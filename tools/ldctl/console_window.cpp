@@ -5,15 +5,8 @@
 
 ConsoleWindow::ConsoleWindow(BoxShower showBox) : showBox_(std::move(showBox)) {}
 
-void ConsoleWindow::OnTextWritten(std::function<void(int, const std::string&)> listener) {
-    listener_ = std::move(listener);
-}
-
 void ConsoleWindow::SetControlText(int controlId, const std::string& text) {
     texts_[controlId] = text;
-    if (listener_) {
-        listener_(controlId, text);
-    }
 }
 
 std::string ConsoleWindow::ControlText(int controlId) {

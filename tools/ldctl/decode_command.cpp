@@ -7,12 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <map>
+#include <optional>
 #include <system_error>
 
+#include "panel/number_text.h"
 #include "protocol/frame.h"
 #include "protocol/reply_assembler.h"
-#include "resources/resource.h"
 #include "tools/ldctl/commands.h"
 #include "tools/ldctl/console_host.h"
 #include "tools/ldctl/exit_status.h"
@@ -48,38 +48,50 @@ char Variant(const DeviceState& state) {
     return state.UsesVariantB() ? 'B' : 'A';
 }
 
-// What one accepted reply did: the fields the panel stored and the texts it showed.
+// What the panel reported for one reply, as its window shows it; nothing for a reply too short
+// for its fields.
+class ShownListener : public PanelListener {
+  public:
+    std::optional<std::string> shown;
+
+    void OnConfiguration(const PanelConfiguration& e) override {
+        shown = FormatInteger(e.activeSetpoint);
+    }
+    void OnSetpointsConfirmed(const PanelSetpoints& e) override {
+        shown = FormatInteger(e.activeSetpoint);
+    }
+    void OnTemperature(const PanelTemperature& e) override { shown = ShownTemperature(e); }
+    void OnPower(const PanelPower& e) override { shown = ShownPower(e); }
+};
+
+// What one accepted reply did: the fields the panel stored and the text it showed.
 std::string Describe(std::uint8_t type, const DeviceState& s,
-                     const std::map<int, std::string>& shown) {
+                     const std::optional<std::string>& shown) {
     const char* name = ReplyName(type);
     if (name == nullptr) {
         char text[48];
         std::snprintf(text, sizeof text, "type 0x%02X: not read by the panel", type);
         return text;
     }
-    if (shown.empty()) {
+    if (!shown) {
         return std::string(name) + ": too short for its fields, ignored by the panel";
     }
-    const auto text = [&](int id) {
-        const auto it = shown.find(id);
-        return it == shown.end() ? std::string() : it->second;
-    };
     const std::string variant(1, Variant(s));
     switch (type) {
         case REPLY_CONFIG:
             return "CONFIG  setpoint A " + std::to_string(s.setpointA) + " mA, B " +
                    std::to_string(s.setpointB) + " mA; maximum A " + std::to_string(s.maxA) +
                    " mA, B " + std::to_string(s.maxB) + " mA; variant " +
-                   std::to_string(s.variant) + " (" + variant + "): " + text(IDC_CURRENT) + " mA";
+                   std::to_string(s.variant) + " (" + variant + "): " + *shown + " mA";
         case REPLY_SETPOINTS:
             return "SETPOINTS  setpoint A " + std::to_string(s.setpointA) + " mA, B " +
-                   std::to_string(s.setpointB) + " mA: " + text(IDC_CURRENT) + " mA";
+                   std::to_string(s.setpointB) + " mA: " + *shown + " mA";
         case REPLY_TEMP:
             return "TEMP  A " + std::to_string(s.tempA) + ", B " + std::to_string(s.tempB) +
-                   " (0.01 °C): " + text(IDC_LD_TEMP) + " °C";
+                   " (0.01 °C): " + *shown + " °C";
         default:
-            return "POWER  " + std::to_string(s.power) + " (variant " + variant +
-                   "): " + text(IDC_POWER) + " mW";
+            return "POWER  " + std::to_string(s.power) + " (variant " + variant + "): " + *shown +
+                   " mW";
     }
 }
 
@@ -98,10 +110,9 @@ int RunDecode(const DecodeOptions& options) {
     }
 
     StopSignals signals;
-    ConsoleHost host(signals);  // no port is opened: the panel's logic and display only
-    std::map<int, std::string> shown;
-    host.window.OnTextWritten(
-        [&](int controlId, const std::string& value) { shown[controlId] = value; });
+    ShownListener listener;     // outlives the host it listens to
+    ConsoleHost host(signals);  // no port is opened: the panel's logic only
+    host.logic.AddListener(listener);
 
     // The bytes are taken as one burst: how they were split over arguments, lines or reads is no
     // pause.
@@ -118,12 +129,12 @@ int RunDecode(const DecodeOptions& options) {
             accepted += reply.size();
             // The panel's assembler only ever sees whole checked replies, so it completes each
             // too.
-            shown.clear();
+            listener.shown.reset();
             for (std::uint8_t b : reply) {
                 host.logic.OnPortByte(b, host.state.selectedPort);
             }
             std::cout << FormatHexBytes(reply) << "  "
-                      << Describe(reply[kCodeIndex], host.state, shown) << "\n";
+                      << Describe(reply[kCodeIndex], host.state, listener.shown) << "\n";
         }
         taken += bytes.size();
         bytes.clear();

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "panel/number_text.h"
+
 namespace {
 
 constexpr const char* kCsvHeader = "time,temperature_c,power_mw,setpoint_ma,variant";
@@ -31,6 +33,16 @@ nlohmann::ordered_json Number(const std::string& text) {
 }
 
 }  // namespace
+
+// The same numbers through the same formats as the panel's reply effects: one decimal, and the
+// power under variant B as the whole milliwatts its word counts.
+std::string ShownTemperature(const PanelTemperature& temperature) {
+    return FormatOneDecimal(temperature.celsius);
+}
+
+std::string ShownPower(const PanelPower& power) {
+    return power.variant == 'B' ? FormatInteger(power.raw) : FormatOneDecimal(power.milliwatts);
+}
 
 std::string IsoLocalTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;

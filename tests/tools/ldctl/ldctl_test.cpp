@@ -432,6 +432,21 @@ TEST(LdctlSet, PlainOutputIsTheConfirmedSetpoint) {
     EXPECT_EQ(result.out, "250 mA\n");
 }
 
+// A module that takes less than it is sent answers with what it took: that answer is printed, and
+// it is no confirmation of the value sent.
+TEST(LdctlSet, AConfirmationOfAnotherValueEndsInTheNoAnswerStatus) {
+    ModuleConfig config = ExactModule();
+    config.setLimit = 250;
+    SimulatorPort sim(config);
+    ASSERT_TRUE(sim.linked);
+    const LdctlResult result = sim.Run({"set", kLink, "300", "--json"});
+    EXPECT_EQ(result.status, ToInt(ExitStatus::kNoAnswer));
+    EXPECT_EQ(nlohmann::json::parse(result.out)["setpoint_ma"], 250) << result.out;
+    EXPECT_NE(result.err.find("the module confirmed 250 mA, not the 300 mA sent"),
+              std::string::npos)
+        << result.err;
+}
+
 TEST(LdctlSet, ASilentModuleEndsInTheNoAnswerStatus) {
     ModuleConfig config = ExactModule();
     config.silentSet = true;
