@@ -120,6 +120,14 @@ PanelPort PanelLogic::SelectedPanelPort() const {
     return port;
 }
 
+std::vector<PanelPort> PanelLogic::PortList() const {
+    std::vector<PanelPort> ports;
+    for (std::size_t i = 0; i < state_.portCount; ++i) {
+        ports.push_back({state_.portTable[i], portNames_[i]});
+    }
+    return ports;
+}
+
 void PanelLogic::NotifyOpened(bool reopened) {
     hangUpPending_ = false;
     openPort_ = SelectedPanelPort();

@@ -27,6 +27,8 @@ class PanelLogic {
 
     // The panel's initialisation after its controls exist: port list, open button, list enabled.
     void OnInitDialog();
+    // The ports as the port list offers them, in its order, since FillPortList last ran.
+    std::vector<PanelPort> PortList() const;
 
     // One received byte and the number of the port it came from (the reply assembler).
     void OnPortByte(std::uint8_t byte, int portNumber);

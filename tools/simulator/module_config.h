@@ -46,6 +46,9 @@ struct ModuleConfig {
     std::uint16_t setpointB = 100;
     std::uint16_t maximumA = 500;
     std::uint16_t maximumB = 500;
+    // A module that takes less than it is sent and confirms what it took: set values above this
+    // are held to it, whatever maximum the module reports.
+    std::uint16_t setLimit = 65535;
     bool silentSet = false;  // set commands are obeyed but not answered
     // The configuration reply's length byte: 16 carries the variant byte; 12 to 15 end after the
     // maxima, as a module without the variant byte answers.

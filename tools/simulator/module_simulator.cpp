@@ -141,9 +141,9 @@ std::optional<std::vector<std::uint8_t>> ModuleSimulator::Answer(
         case CMD_SET_B: {
             const std::uint16_t value = ReadU16(frame, kDataIndex);
             if (frame[kCodeIndex] == CMD_SET_A) {
-                setpointA_ = std::min(value, config_.maximumA);
+                setpointA_ = std::min({value, config_.maximumA, config_.setLimit});
             } else {
-                setpointB_ = std::min(value, config_.maximumB);
+                setpointB_ = std::min({value, config_.maximumB, config_.setLimit});
             }
             model_.SetCurrents(setpointA_, setpointB_);
             if (config_.silentSet) {
