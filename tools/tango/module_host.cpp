@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -302,10 +303,14 @@ struct ModuleHost::Core : PanelListener {
         Publish(updates);
     }
 
+    // Rounded to the reply's own step (0.01 degC; 0.1 mW or 1 mW), so a client sees 25.56, not
+    // the binary fraction next to it.
     void OnTemperature(const PanelTemperature& t) override {
-        Reading(DriverValue::Temperature, t.celsius);
+        Reading(DriverValue::Temperature, std::round(t.celsius * 100) / 100);
     }
-    void OnPower(const PanelPower& p) override { Reading(DriverValue::Power, p.milliwatts); }
+    void OnPower(const PanelPower& p) override {
+        Reading(DriverValue::Power, std::round(p.milliwatts * 10) / 10);
+    }
 
     void Reading(DriverValue what, double value) {
         std::vector<DriverUpdate> updates{{what, Now(value), 0, {}}};
