@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the installable packages into dist/ and prints their paths: the Debian packages
 # (driverpanel_<version>_amd64.deb, and driverpanel-tango_<version>_amd64.deb with the Tango
-# device server) and, cross-built with mingw-w64, the Windows setup program and its portable .zip (driverpanel-<version>-win64.exe and .zip). Release builds without the
-# tests, in build/package-linux and build/package-windows.
+# device server) and, cross-built with mingw-w64, the Windows setup program and its portable
+# .zip (driverpanel-<version>-win64.exe and .zip). Release builds without the tests, in
+# build/package-linux and build/package-windows.
 # Usage: scripts/package.sh [linux] [windows]   (default both; installs what is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
