@@ -7,6 +7,7 @@ driven by a real python3-tango client.
                                                     through TANGO_HOST
 Every process it starts is ended by its id; the exit status tells whether every check passed."""
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -92,8 +93,8 @@ def refused(write, reason):
 
 def start_database():
     """A private MariaDB loaded with Tango's schema, and DataBaseds on it; returns TANGO_HOST."""
-    data, sock, user = os.path.join(work, "mysql"), os.path.join(work, "mysql.sock"), \
-        os.environ.get("USER") or subprocess.check_output(["id", "-un"], text=True).strip()
+    data, sock = os.path.join(work, "mysql"), os.path.join(work, "mysql.sock")
+    user = pwd.getpwuid(os.getuid()).pw_name
     subprocess.run(["mariadb-install-db", "--no-defaults", "--datadir=" + data, "--user=" + user,
                     "--auth-root-authentication-method=socket", "--auth-root-socket-user=" + user,
                     "--skip-test-db"], check=True, stdout=subprocess.DEVNULL)
@@ -101,7 +102,7 @@ def start_database():
     start(["mariadbd", "--no-defaults", "--datadir=" + data, "--socket=" + sock,
            "--bind-address=127.0.0.1", "--port=%d" % mysql_port, "--user=" + user,
            "--pid-file=" + os.path.join(work, "mysql.pid")], "mariadbd")
-    client = ["mariadb", "--no-defaults", "-S", sock, "-u", "root"]
+    client = ["mariadb", "--no-defaults", "-S", sock, "-u", user]
     check(until(lambda: subprocess.run(client + ["-e", "select 1"], capture_output=True)
                 .returncode == 0, 30), "MariaDB answers")
     subprocess.run(client + ["-e", "CREATE DATABASE tango; "

@@ -127,14 +127,15 @@ void LaserDiodeDriver::init_device() {
         portProperty_, [this](const std::vector<DriverUpdate>& updates) { Enqueue(updates); });
 }
 
-// The port is closed as the panel closes it before the pushes end, so subscribers see it.
+// The pushes end first: Init and the server's shutdown call this holding the device's monitor,
+// so nothing could be pushed meanwhile. Then the port is closed as the panel closes it.
 void LaserDiodeDriver::delete_device() {
-    host_.reset();
     {
         std::lock_guard<std::mutex> hold(pushLock_);
         stopPushing_ = true;
     }
     pushWake_.notify_all();
+    host_.reset();
     if (pusher_.joinable()) {
         pusher_.join();
     }
@@ -272,16 +273,37 @@ void LaserDiodeDriver::PushLoop() {
     std::unique_lock<std::mutex> hold(pushLock_);
     for (;;) {
         pushWake_.wait(hold, [this] { return stopPushing_ || !pending_.empty(); });
-        if (pending_.empty()) {
-            return;  // stopped, with everything pushed
+        if (stopPushing_) {
+            return;
         }
         std::deque<DriverUpdate> batch;
         batch.swap(pending_);
         hold.unlock();
         for (const DriverUpdate& update : batch) {
+            if (!AwaitMonitor()) {
+                return;
+            }
             Push(update);
         }
         hold.lock();
+    }
+}
+
+// A push takes the device's monitor, which a request may hold for up to kRequestBound, and
+// Init or the server's shutdown holds while it waits for this thread to end: the push waits
+// here, where an end is seen, instead of inside Tango's wait that ends only after its timeout.
+bool LaserDiodeDriver::AwaitMonitor() {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(pushLock_);
+            if (stopPushing_) {
+                return false;
+            }
+        }
+        if (get_dev_monitor().get_locking_ctr() == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 

@@ -44,6 +44,7 @@ class LaserDiodeDriver : public Tango::Device_5Impl {
     void ReadValue(Tango::Attribute& attribute, const DriverReading& reading, int slot);
     void Enqueue(const std::vector<DriverUpdate>& updates);
     void PushLoop();
+    bool AwaitMonitor();
     void Push(const DriverUpdate& update);
 
     std::string portProperty_;
