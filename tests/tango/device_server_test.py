@@ -70,8 +70,9 @@ def until(predicate, seconds=15):
     return False
 
 
-def simulator(link):
-    sim = start([SIMULATOR, "--link", link, "--log", os.path.join(work, link + ".frames")], link)
+def simulator(link, *options):
+    sim = start([SIMULATOR, "--link", link, "--log", os.path.join(work, link + ".frames")] +
+                list(options), link)
     check(until(lambda: os.path.lexists(os.path.join(ports_dir, link)), 10), link + " is linked")
     return sim
 
@@ -129,11 +130,13 @@ try:
         database = os.path.join(work, "devices.res")
         with open(database, "w") as f:
             f.write('LaserDiodeDriver/test/DEVICE/LaserDiodeDriver: "lab/ld/1", "lab/ld/2", '
-                    '"lab/ld/3"\n'
+                    '"lab/ld/3", "lab/ld/4"\n'
                     'lab/ld/1->Port: "sim1"\n'
                     'lab/ld/2->Port: "sim2"\nlab/ld/2->ReadOnly: true\n'
-                    'lab/ld/3->Port: "/dev/no-such-port"\n')
+                    'lab/ld/3->Port: "/dev/no-such-port"\n'
+                    'lab/ld/4->Port: "sim3"\n')
         simulator("sim2")
+        simulator("sim3", "--drop", "1")  # a module that never answers
         endpoint = "127.0.0.1:%d" % free_port()
         start([SERVER, "test", "-file=" + database, "-ORBendPoint", "giop:tcp:" + endpoint],
               "server")
@@ -205,6 +208,20 @@ try:
         check(refused(lambda: missing.write_attribute("Current", 10), "LDD_PortClosed") is True,
               "a write without a port is refused")
 
+        silent = tango.DeviceProxy(name(4))
+        check(until(lambda: silent.state() == tango.DevState.INIT), "a silent module: INIT")
+        check(refused(lambda: silent.write_attribute("Current", 10), "LDD_NotConfigured") is True
+              and set_frames("sim3") == [], "a write before the configuration is refused")
+
+        # The module stops answering for a while: readings go INVALID, then valid again.
+        sim1.send_signal(signal.SIGSTOP)
+        check(until(lambda: device.read_attribute("Power").quality ==
+                    tango.AttrQuality.ATTR_INVALID, 5) and "No reading" in device.status(),
+              "readings are INVALID after 2 s without one: " + device.status())
+        sim1.send_signal(signal.SIGCONT)
+        check(until(lambda: device.read_attribute("Power").quality ==
+                    tango.AttrQuality.ATTR_VALID, 5), "and valid again when it answers")
+
         # The port hangs up and comes back.
         stop(sim1)
         check(until(lambda: device.state() == tango.DevState.FAULT, 10), "FAULT on a hang-up: " +
@@ -220,6 +237,8 @@ try:
         check(device.state() == tango.DevState.OFF, "Close: OFF, " + device.status())
         device.command_inout("Open")
         check(until(lambda: device.state() == tango.DevState.ON), "Open: ON again")
+        device.command_inout("Init")
+        check(until(lambda: device.state() == tango.DevState.ON), "Init: ON again")
     device.unsubscribe_event(subscription)
 finally:
     for process in reversed(processes):
