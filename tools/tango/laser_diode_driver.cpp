@@ -123,8 +123,21 @@ void LaserDiodeDriver::init_device() {
         pending_.clear();
     }
     pusher_ = std::thread([this] { PushLoop(); });
-    host_ = std::make_unique<ModuleHost>(
-        portProperty_, [this](const std::vector<DriverUpdate>& updates) { Enqueue(updates); });
+    try {
+        host_ = std::make_unique<ModuleHost>(
+            portProperty_, [this](const std::vector<DriverUpdate>& updates) { Enqueue(updates); });
+        hostFailure_.clear();
+    } catch (const std::exception& failure) {
+        hostFailure_ = std::string("The device could not start its module's host: ") +
+                       failure.what() + ". Init tries again.";
+    }
+}
+
+ModuleHost& LaserDiodeDriver::Host() {
+    if (!host_) {
+        Refuse("LDD_NoHost", hostFailure_);
+    }
+    return *host_;
 }
 
 // The pushes end first: Init and the server's shutdown call this holding the device's monitor,
@@ -142,13 +155,13 @@ void LaserDiodeDriver::delete_device() {
 }
 
 Tango::DevState LaserDiodeDriver::dev_state() {
-    const Tango::DevState state = ToTango(host_->Snapshot().state);
+    const Tango::DevState state = host_ ? ToTango(host_->Snapshot().state) : Tango::FAULT;
     set_state(state);
     return state;
 }
 
 Tango::ConstDevString LaserDiodeDriver::dev_status() {
-    status_ = host_->Snapshot().status;
+    status_ = host_ ? host_->Snapshot().status : hostFailure_;
     set_status(status_);
     return status_.c_str();
 }
@@ -167,23 +180,23 @@ void LaserDiodeDriver::ReadValue(Tango::Attribute& attribute, const DriverReadin
 }
 
 void LaserDiodeDriver::ReadCurrent(Tango::Attribute& attribute) {
-    ReadValue(attribute, host_->Snapshot().current, kCurrent);
+    ReadValue(attribute, Host().Snapshot().current, kCurrent);
 }
 
 void LaserDiodeDriver::ReadCurrentMax(Tango::Attribute& attribute) {
-    ReadValue(attribute, host_->Snapshot().currentMax, kCurrentMax);
+    ReadValue(attribute, Host().Snapshot().currentMax, kCurrentMax);
 }
 
 void LaserDiodeDriver::ReadTemperature(Tango::Attribute& attribute) {
-    ReadValue(attribute, host_->Snapshot().temperature, kTemperature);
+    ReadValue(attribute, Host().Snapshot().temperature, kTemperature);
 }
 
 void LaserDiodeDriver::ReadPower(Tango::Attribute& attribute) {
-    ReadValue(attribute, host_->Snapshot().power, kPower);
+    ReadValue(attribute, Host().Snapshot().power, kPower);
 }
 
 void LaserDiodeDriver::ReadVariant(Tango::Attribute& attribute) {
-    const DriverSnapshot snapshot = host_->Snapshot();
+    const DriverSnapshot snapshot = Host().Snapshot();
     if (snapshot.variant == 0) {
         attribute.set_quality(Tango::ATTR_INVALID);
         return;
@@ -194,7 +207,7 @@ void LaserDiodeDriver::ReadVariant(Tango::Attribute& attribute) {
 }
 
 void LaserDiodeDriver::ReadPort(Tango::Attribute& attribute) {
-    portText_ = host_->Snapshot().port;
+    portText_ = Host().Snapshot().port;
     portRead_ = portText_.data();
     attribute.set_value(&portRead_);
 }
@@ -211,7 +224,7 @@ void LaserDiodeDriver::WriteCurrent(Tango::WAttribute& attribute) {
                "is true): Current is not written, nothing was sent.");
     }
     const DriverWrite result =
-        host_->SetCurrent(asked, std::chrono::steady_clock::now() + kRequestBound);
+        Host().SetCurrent(asked, std::chrono::steady_clock::now() + kRequestBound);
     const std::string sent = Milliamps(result.sent.milliamps);
     switch (result.status) {
         case DriverWrite::Status::Confirmed:
@@ -233,7 +246,7 @@ void LaserDiodeDriver::WriteCurrent(Tango::WAttribute& attribute) {
             Refuse("LDD_NotANumber", "Current must be a finite number of mA; nothing was sent.");
         case DriverWrite::Status::PortClosed:
             Refuse("LDD_PortClosed",
-                   "The port is not open; nothing was sent. " + host_->Snapshot().status);
+                   "The port is not open; nothing was sent. " + Host().Snapshot().status);
         case DriverWrite::Status::NotConfigured:
             Refuse("LDD_NotConfigured",
                    "The module's configuration has not arrived yet; "
@@ -245,13 +258,13 @@ void LaserDiodeDriver::WriteCurrent(Tango::WAttribute& attribute) {
 }
 
 void LaserDiodeDriver::Open() {
-    if (!host_->Open(std::chrono::steady_clock::now() + kRequestBound)) {
+    if (!Host().Open(std::chrono::steady_clock::now() + kRequestBound)) {
         Refuse("LDD_Busy", "The device did not take the request in time; try again.");
     }
 }
 
 void LaserDiodeDriver::Close() {
-    if (!host_->Close(std::chrono::steady_clock::now() + kRequestBound)) {
+    if (!Host().Close(std::chrono::steady_clock::now() + kRequestBound)) {
         Refuse("LDD_Busy", "The device did not take the request in time; try again.");
     }
 }

@@ -41,6 +41,7 @@ class LaserDiodeDriver : public Tango::Device_5Impl {
     void Close();
 
   private:
+    ModuleHost& Host();  // refuses the request when the host could not start
     void ReadValue(Tango::Attribute& attribute, const DriverReading& reading, int slot);
     void Enqueue(const std::vector<DriverUpdate>& updates);
     void PushLoop();
@@ -50,6 +51,7 @@ class LaserDiodeDriver : public Tango::Device_5Impl {
     std::string portProperty_;
     bool readOnly_ = false;
     std::unique_ptr<ModuleHost> host_;
+    std::string hostFailure_;
 
     // Storage Tango reads the values from while it answers a read or sends an event.
     Tango::DevDouble readValues_[4] = {};

@@ -433,19 +433,31 @@ ModuleHost::ModuleHost(std::string port, UpdateSink sink) : sink_(std::move(sink
     snapshot_.port = port;
     std::promise<void> started;
     auto ready = started.get_future();
+    // The device is told when the core thread could not build its objects (no descriptor left).
     thread_ = std::thread([this, port, &started] {
-        Core core(*this, port);
+        std::optional<Core> core;
+        try {
+            core.emplace(*this, port);
+        } catch (...) {
+            started.set_exception(std::current_exception());
+            return;
+        }
         {
             std::lock_guard<std::mutex> hold(lock_);
-            core_ = &core;
+            core_ = &*core;
         }
         started.set_value();
-        core.Start();
-        core.loop.Run();
+        core->Start();
+        core->loop.Run();
         std::lock_guard<std::mutex> hold(lock_);
         core_ = nullptr;
     });
-    ready.wait();
+    try {
+        ready.get();
+    } catch (...) {
+        thread_.join();
+        throw;
+    }
 }
 
 ModuleHost::~ModuleHost() {
