@@ -160,4 +160,41 @@ TEST(ReadingStale, GreysTheFieldKeepsItsTextAndTurnsNormalAgain) {
     CoUninitialize();
 }
 
+// A reply rewrites the focused, unedited current field: an operator's Ctrl+A must survive it, so
+// the first digit typed replaces the value; the same value written again moves nothing.
+struct RewriteCase {
+    const char* name;
+    const char* written;
+    DWORD selStart, selEnd;  // before the rewrite
+    DWORD wantStart, wantEnd;
+};
+
+class CurrentFieldRewrite : public ::testing::TestWithParam<RewriteCase> {};
+
+TEST_P(CurrentFieldRewrite, KeepsSelectAllAndTheCaretOfAnUnchangedText) {
+    const RewriteCase& c = GetParam();
+    RunWithTemplate([&](TemplateDialog& dialog) {
+        Win32PanelWindow window(dialog, dialog.slider, dialog.portList);
+        const HWND field = dialog.Control(IDC_CURRENT);
+        window.SetControlText(IDC_CURRENT, "100");
+        SetFocus(field);
+        SendMessageA(field, EM_SETSEL, c.selStart, c.selEnd);
+        window.SetControlText(IDC_CURRENT, c.written);
+        DWORD start = 0;
+        DWORD end = 0;
+        SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(window.ControlText(IDC_CURRENT), c.written);
+        EXPECT_EQ(start, c.wantStart);
+        EXPECT_EQ(end, c.wantEnd);
+        EXPECT_FALSE(window.IsEditingCurrent());
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Panel, CurrentFieldRewrite,
+                         ::testing::Values(RewriteCase{"AllSelected", "300", 0, 3, 0, 3},
+                                           RewriteCase{"AllSelectedLonger", "1000", 0, 3, 0, 4},
+                                           RewriteCase{"SameTextKeepsCaret", "100", 2, 2, 2, 2}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
 }  // namespace
