@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <string>

@@ -2,7 +2,8 @@
 # The Windows program's trend window and recording under Wine, as an operator uses them: a
 # private prefix and X server, a pty pair linked as the prefix's COM5 with the module simulator
 # on the other end, dropping some replies. First the program is started with --record into a
-# folder that does not exist: a box must tell it while the panel polls. Then with --record into
+# folder that does not exist: a box must tell it while the panel polls, and Record in the trend
+# window's save dialog then records to another file. Then with --record into
 # a file whose name lies outside the ANSI code page: the driver opens the port, opens the trend
 # window with Ctrl+T (real key presses) and the system menu, scrolls it; after a while the trend
 # window is saved as a screenshot and the program is killed outright. The CSV must hold exactly
@@ -80,12 +81,16 @@ end_panel() {  # end_panel PID: killed outright, as a crash would end it
 # A folder that does not exist: told, and the panel goes on.
 start_module "$work/sim-fails.log"
 E2E_RECORD=$(winepath -w "$work/no-such-folder/readings.csv")
-export E2E_RECORD
+again=$work/chosen-in-the-window.csv
+E2E_RECORD_AGAIN=$(winepath -w "$again")
+export E2E_RECORD E2E_RECORD_AGAIN
 wine "$panel_exe" --record "$E2E_RECORD" >"$work/panel-fails.out" 2>&1 &
 panel_pid=$!
 pids+=("$panel_pid")
 run_suite RecordingFails
 end_panel "$panel_pid"
+[[ $(head -n 1 "$again" 2>/dev/null) == time,port,* ]] ||
+    failed+=("no recording from the trend window's Record")
 
 # A name outside the ANSI code page, recorded from the start.
 log=$work/sim.log

@@ -110,6 +110,32 @@ TEST_F(RecordingFails, ToldInABoxThatLeavesThePanelPolling) {
     EXPECT_TRUE(WaitUntil([] { return PanelRemote::FindBox("Recording") == nullptr; }));
 }
 
+// After the failure, the operator picks another file in the trend window's save dialog; Stop
+// ends the recording with the rows so far.
+TEST_F(RecordingFails, RecordAndStopFromTheTrendWindow) {
+    PostMessageW(Panel().Panel(), WM_SYSCOMMAND, kTrendMenuCommand, 0);
+    ASSERT_TRUE(WaitUntil([] { return Shown(TrendWindow()); }));
+    HWND record = FindWindowExW(TrendWindow(), nullptr, L"Button", L"Record\u2026");
+    ASSERT_TRUE(record != nullptr);
+    // Posted: the click runs the modal save dialog.
+    PostMessageW(TrendWindow(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(record), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(record));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = PanelRemote::FindBox("Record readings to")); }));
+    const std::string path = Setting("E2E_RECORD_AGAIN");
+    HWND name = nullptr;
+    for (int id : {0x47c, 0x480}) {  // the file name: a combo box, or an edit control
+        name = name != nullptr ? name : GetDlgItem(dialog, id);
+    }
+    ASSERT_TRUE(name != nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Panel().Utf8Text(record) == "Stop"; }));
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    SendMessageW(record, BM_CLICK, 0, 0);
+    EXPECT_EQ(Panel().Utf8Text(record), "Record\u2026");
+}
+
 // Opened before the port, so that its first drawing (Wine loads its fonts then, for seconds)
 // does not hold up the polls being recorded.
 TEST_F(Trend, CtrlTOpensItOutsideThePanelsLayout) {
