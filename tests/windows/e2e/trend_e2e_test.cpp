@@ -136,8 +136,9 @@ TEST_F(RecordingFails, RecordAndStopFromTheTrendWindow) {
     EXPECT_EQ(Panel().Utf8Text(record), "Record\u2026");
 }
 
-// Opened before the port, so that its first drawing (Wine loads its fonts then, for seconds)
-// does not hold up the polls being recorded.
+// Opened before the port: its first creation once held the panel's thread for seconds under
+// Wine on a loaded machine, and polls sent back to back after such a hold get their replies
+// filed one row late in the recording, which the check below would take for a fault.
 TEST_F(Trend, CtrlTOpensItOutsideThePanelsLayout) {
     ASSERT_FALSE(Shown(TrendWindow())) << "open before it was asked for";
     SetForegroundWindow(Panel().Panel());
