@@ -5,8 +5,21 @@
 # panel runs on a virtual framebuffer recording its readings, is operated for a few seconds
 # (port opened, readings awaited, trend window opened with Ctrl+T), and screenshots of both
 # windows and the recording are saved under artifacts/.
+# With --windows: the Windows program instead, under Wine on a private virtual framebuffer,
+# recording with --record and operated by the end-to-end driver (port opened, trend window
+# opened with Ctrl+T); its screenshots and recording go to artifacts/windows/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --windows ]]; then
+    scripts/install-deps.sh build windows
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j "$(nproc)" --target DriverPanel driverpanel_e2e_driver
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux -j "$(nproc)" --target driverpanel-sim
+    exec tests/windows/e2e/run_trend_e2e.sh build/windows build/linux/tools/simulator/driverpanel-sim \
+        "$PWD/artifacts/windows"
+fi
 
 readonly title="Orlevan D20220513"
 readonly build=build/linux

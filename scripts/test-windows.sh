@@ -79,6 +79,8 @@ ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300 "$@" || s
 if (($# == 0)); then
     echo "--- running the panel end to end under Wine"
     tests/windows/e2e/run_e2e.sh "$build" || status=$?
+    echo "--- running the trend window and the recording end to end under Wine"
+    tests/windows/e2e/run_trend_e2e.sh "$build" || status=$?
 fi
 if ((status == 0)); then
     echo "Windows tests under Wine: all passed."

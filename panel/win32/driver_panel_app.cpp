@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "panel/device_state.h"
+#include "panel/win32/command_line.h"
 #include "panel/win32/driver_panel_dlg.h"
 #include "serial/win32/comm_port.h"
 
@@ -23,12 +24,23 @@ constexpr UINT kClosedWithBoxUp = 0;
 }  // namespace
 
 BOOL CDriverPanelApp::InitInstance() {
+    // A misspelt option is told, not ignored: the operator would believe the readings recorded.
+    const ParsedCommandLine command = ParseCommandLine(ProgramArguments());
+    if (!command.problem.empty() || command.options.help) {
+        const std::wstring text =
+            command.problem.empty() ? kUsageText : command.problem + L"\n\n" + kUsageText;
+        MessageBoxW(nullptr, text.c_str(), L"DriverPanel",
+                    command.problem.empty() ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONWARNING);
+        exitCode_ = command.problem.empty() ? 0 : kUsageStatus;
+        return FALSE;
+    }
+
     // The extended combo box, the trackbar and the themed standard controls.
     INITCOMMONCONTROLSEX controls{sizeof(controls),
                                   ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
 
-    CDriverPanelDlg panel(commPort, deviceState);
+    CDriverPanelDlg panel(commPort, deviceState, command.options.recordPath);
     panel.DoModal();
     // The panel has gone. A worker showing its "Application Error" box (a port that went away)
     // would hold the program, and the port with it, until someone dismissed a box that outlives
@@ -41,5 +53,5 @@ BOOL CDriverPanelApp::InitInstance() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     theApp.InitInstance();
-    return 0;
+    return theApp.ExitCode();
 }
