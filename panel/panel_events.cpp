@@ -36,25 +36,25 @@ void PanelLogic::Notify(void (PanelListener::*handler)(const Event&), const Even
     }
 }
 
-void PanelLogic::NotifyConfiguration() {
+void PanelLogic::NotifyConfiguration(std::int32_t setpointA, std::int32_t setpointB) {
     PanelConfiguration event;
     event.variant = Channel(state_.UsesVariantB());
     event.variantByte = state_.variant;
-    event.setpointA = state_.setpointA;
-    event.setpointB = state_.setpointB;
+    event.setpointA = setpointA;
+    event.setpointB = setpointB;
     event.maxA = state_.maxA;
     event.maxB = state_.maxB;
-    event.activeSetpoint = state_.ActiveSetpoint();
+    event.activeSetpoint = state_.UsesVariantB() ? setpointB : setpointA;
     event.activeMaximum = state_.ActiveMaximum();
     Notify(&PanelListener::OnConfiguration, event);
 }
 
-void PanelLogic::NotifySetpoints() {
+void PanelLogic::NotifySetpoints(std::int32_t setpointA, std::int32_t setpointB) {
     PanelSetpoints event;
     event.channel = Channel(state_.UsesVariantB());
-    event.setpointA = state_.setpointA;
-    event.setpointB = state_.setpointB;
-    event.activeSetpoint = state_.ActiveSetpoint();
+    event.setpointA = setpointA;
+    event.setpointB = setpointB;
+    event.activeSetpoint = state_.UsesVariantB() ? setpointB : setpointA;
     Notify(&PanelListener::OnSetpointsConfirmed, event);
 }
 

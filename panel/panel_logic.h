@@ -128,8 +128,10 @@ class PanelLogic {
     bool devicesChangedAgain_ = false;
 
     // Typed events (panel_events.cpp). Each Notify is called once where the thing happened.
-    void NotifyConfiguration();
-    void NotifySetpoints();
+    // The setpoints as the module's reply carries them: while set frames are in flight the
+    // state keeps the step base instead, which is the panel's value, not the module's.
+    void NotifyConfiguration(std::int32_t setpointA, std::int32_t setpointB);
+    void NotifySetpoints(std::int32_t setpointA, std::int32_t setpointB);
     void NotifyTemperature();
     void NotifyPower();
     void NotifyPollSent();

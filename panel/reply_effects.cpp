@@ -74,7 +74,7 @@ void PanelLogic::OnConfigReply(std::span<const std::uint8_t> frame) {
         timers_.StartTimer(TIMER_POLL, kPollPeriodMs);
         state_.configured = true;
     }
-    NotifyConfiguration();
+    NotifyConfiguration(ReadU16(frame, kConfigSetpointA), ReadU16(frame, kConfigSetpointB));
 }
 
 // The module answers each set frame with its setpoints. Confirmations can come late, several
@@ -95,7 +95,7 @@ void PanelLogic::OnSetpointsReply(std::span<const std::uint8_t> frame) {
     }
     PlaceSlider(setpoint);
     ShowSetpointInField(setpoint);
-    NotifySetpoints();
+    NotifySetpoints(ReadU16(frame, kSetpointsA), ReadU16(frame, kSetpointsB));
 }
 
 // Digits the operator is typing must not join a value written under the caret: while the field

@@ -138,6 +138,14 @@ TEST(PanelEvents, ListenersHearWhatHappensInOrder) {
          openConfigured,
          [](PanelHarness& p) { p.Receive(SetpointsReply(120, 7)); },
          {"setpoints 120 7 active A 120"}},
+        {"a late confirmation carries the module's value, not the step base",
+         openConfigured,
+         [](PanelHarness& p) {
+             p.logic.StepUp();
+             p.logic.StepUp();
+             p.Receive(SetpointsReply(301, 7));
+         },
+         {"set 301 A step asked 301", "set 302 A step asked 302", "setpoints 301 7 active A 301"}},
         {"readings under variant A",
          openConfigured,
          [](PanelHarness& p) {
