@@ -2,6 +2,7 @@
 // applied as SET applies it; once the module confirmed it and the dwell passed, the next complete
 // temperature and power readings make the step's row. Whatever ends the sweep, the current the
 // module held before it is typed and applied again while the port is there.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -99,20 +100,40 @@ class StepReading : public PanelListener {
     std::optional<Values> values_;
 };
 
-// The module's answer to the set frame that returns the current: a setpoints reply, after that
-// frame left, carrying the value. A late answer to an unconfirmed step carries the step's value
-// and is no answer.
+// Every set frame of the sweep, the way back included, and the module's answers to them.
+class SweepSets : public PanelListener {
+  public:
+    void OnSetSent(const PanelSetSent&) override { ++sent_; }
+    void OnSetpointsConfirmed(const PanelSetpoints&) override {
+        answers_ = std::min(answers_ + 1, sent_);
+    }
+    bool AllAnswered() const { return answers_ >= sent_; }
+    // A step the module did not confirm in time: the panel has given its frame up and asked for
+    // the configuration instead, so no answer is waited for any more.
+    void GiveUpUnanswered() { answers_ = sent_; }
+
+  private:
+    int sent_ = 0;
+    int answers_ = 0;
+};
+
+// The module's answer to the set frame that returns the current. While an earlier frame is
+// unanswered the panel reports a reply as the value it sent last, not as the module's: only a
+// reply once every frame of the sweep is answered tells what the module holds.
 class ReturnConfirmation : public PanelListener {
   public:
-    explicit ReturnConfirmation(std::int32_t milliamps) : milliamps_(milliamps) {}
+    ReturnConfirmation(std::int32_t milliamps, const SweepSets& sweepSets)
+        : milliamps_(milliamps), sweepSets_(sweepSets) {}
     void OnSetSent(const PanelSetSent&) override { sent_ = true; }
     void OnSetpointsConfirmed(const PanelSetpoints& setpoints) override {
-        confirmed_ = confirmed_ || (sent_ && setpoints.activeSetpoint == milliamps_);
+        confirmed_ = confirmed_ ||
+                     (sent_ && sweepSets_.AllAnswered() && setpoints.activeSetpoint == milliamps_);
     }
     bool Confirmed() const { return confirmed_; }
 
   private:
     std::int32_t milliamps_;
+    const SweepSets& sweepSets_;  // heard before this listener
     bool sent_ = false;
     bool confirmed_ = false;
 };
@@ -230,10 +251,12 @@ int RunSweep(const SweepOptions& options) {
 
     StopSignals signals;
     StepReading reading;  // the listeners outlive the host they listen to
+    SweepSets sweepSets;
     std::optional<SetConfirmation> confirmation;
     std::optional<ReturnConfirmation> returned;
     ConsoleHost host(signals);
     host.logic.AddListener(reading);
+    host.logic.AddListener(sweepSets);
 
     host.Open(options.port);
     host.AwaitConfiguration();
@@ -291,6 +314,7 @@ int RunSweep(const SweepOptions& options) {
             }
             if (!confirmation->Confirmed() || confirmation->Setpoint() != outcome.milliamps) {
                 stop = Stop::kUnconfirmed;
+                sweepSets.GiveUpUnanswered();
                 why = confirmation->Confirmed()
                           ? "the module confirmed " + std::to_string(confirmation->Setpoint()) +
                                 " mA, not the " + std::to_string(outcome.milliamps) + " mA sent"
@@ -330,7 +354,7 @@ int RunSweep(const SweepOptions& options) {
     // this short: the wait is bounded, and a laser left at the sweep's current is the worse end.
     bool back = false;
     if (!host.PortLost()) {
-        returned.emplace(before.activeSetpoint);
+        returned.emplace(before.activeSetpoint, sweepSets);
         host.logic.AddListener(*returned);
         const SetOutcome outcome = host.logic.SetCurrentText(std::to_string(before.activeSetpoint));
         const Clock::time_point deadline = Clock::now() + kAnswerTimeout;
