@@ -108,6 +108,7 @@ class SweepSets : public PanelListener {
         answers_ = std::min(answers_ + 1, sent_);
     }
     bool AllAnswered() const { return answers_ >= sent_; }
+    bool AnySent() const { return sent_ > 0; }
     // A step the module did not confirm in time: the panel has given its frame up and asked for
     // the configuration instead, so no answer is waited for any more.
     void GiveUpUnanswered() { answers_ = sent_; }
@@ -352,8 +353,15 @@ int RunSweep(const SweepOptions& options) {
 
     // The current back where it was, while the port is there. A second stop signal does not cut
     // this short: the wait is bounded, and a laser left at the sweep's current is the worse end.
-    bool back = false;
-    if (!host.PortLost()) {
+    // Without a step sent (standard output failed at once) the current never moved.
+    bool back = !sweepSets.AnySent();
+    // A port that hung up is re-opened by the panel when its device is still there (an adapter
+    // that reset); the way back waits a while for that and the configuration after it.
+    if (!back && (host.PortLost() || !host.Configured())) {
+        host.loop.RunUntil([&] { return !host.PortLost() && host.Configured(); },
+                           Clock::now() + kAnswerTimeout);
+    }
+    if (!back && !host.PortLost() && host.Configured()) {
         returned.emplace(before.activeSetpoint, sweepSets);
         host.logic.AddListener(*returned);
         const SetOutcome outcome = host.logic.SetCurrentText(std::to_string(before.activeSetpoint));
@@ -372,7 +380,10 @@ int RunSweep(const SweepOptions& options) {
     if (stop == Stop::kSignal) {
         why = std::string("stopped by signal ") + std::to_string(stopSignal);
     }
-    if (stop != Stop::kNone && stop != Stop::kLost) {
+    if (stop == Stop::kLost) {
+        why = "the port hung up or went away";
+    }
+    if (stop != Stop::kNone && !lost) {
         std::cerr << "ldctl: " << options.port << ": " << why << "; the sweep stopped"
                   << (back ? ", the current is back at " + std::to_string(before.activeSetpoint) +
                                  " mA"
