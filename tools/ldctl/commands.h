@@ -1,4 +1,4 @@
-// ldctl's four commands. Each returns the exit status, or throws CommandFailure once the port
+// ldctl's commands. Each returns the exit status, or throws CommandFailure once the port
 // it opened is released again.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_COMMANDS_H
 #define DRIVERPANEL_TOOLS_LDCTL_COMMANDS_H
@@ -26,6 +26,16 @@ struct SetOptions {
     bool json = false;
 };
 
+struct SweepOptions {
+    std::string port;
+    std::string fromMa;  // as typed: plain decimals, read by the current field's own rules
+    std::string toMa;
+    std::string stepMa;
+    std::string dwellMs;
+    ReadingFormat format = ReadingFormat::kText;
+    bool back = false;  // up to --to, then down to --from again
+};
+
 struct DecodeOptions {
     std::vector<std::string> hex;  // empty: hex text on standard input
 };
@@ -33,6 +43,7 @@ struct DecodeOptions {
 int RunList(const ListOptions& options);
 int RunWatch(const WatchOptions& options);
 int RunSet(const SetOptions& options);
+int RunSweep(const SweepOptions& options);
 int RunDecode(const DecodeOptions& options);
 
 #endif

@@ -14,6 +14,8 @@ enum class ExitStatus : int {
     kPermissionDenied = 5,  // this user may not open the port
     kNoAnswer = 6,          // no configuration, confirmation or reading from the module in time
     kPortFailed = 7,        // the port failed or hung up while in use
+    kBeyondMaximum = 8,     // sweep: the range reaches beyond the module's maximum; nothing sent
+    kNotReturned = 9,       // sweep: the module did not confirm the current returned to it
     // A stop signal before the first reading ends with 128 + the signal's number, as a shell
     // reports a program the signal killed.
 };
@@ -32,7 +34,10 @@ constexpr const char* kExitStatusHelp =
     "  5  permission denied: join the dialout group\n"
     "  6  no answer from the module in time (no configuration, confirmation or reading)\n"
     "  7  the port failed or hung up while in use\n"
-    "  128+N  ended by signal N (SIGINT, SIGTERM, SIGHUP) before the first reading\n";
+    "  8  sweep: the range reaches beyond the module's maximum (nothing was sent)\n"
+    "  9  sweep: the current could not be returned to its value before the sweep\n"
+    "  128+N  ended by signal N (SIGINT, SIGTERM, SIGHUP) before the first reading\n"
+    "         (sweep: at any step, once the current is returned)\n";
 
 // The status of a command ended by a stop signal before it had anything to show.
 constexpr int SignalStatus(int signal) {

@@ -97,6 +97,43 @@ int main(int argc, char** argv) {
                "sent as the active setpoint's set frame. Prints the setpoint the module confirms.\n"
                "Only set sends a set frame; list and watch never change the current.\n"));
 
+    SweepOptions sweep;
+    std::string sweepFormat = "text";
+    CLI::App* sweepCommand =
+        app.add_subcommand("sweep", "step the current across a range and fit the L-I curve");
+    sweepCommand->add_option("PORT", sweep.port, kPortHelp)->required();
+    sweepCommand->add_option("--from", sweep.fromMa, "first setpoint in mA")
+        ->type_name("MA")
+        ->required();
+    sweepCommand->add_option("--to", sweep.toMa, "last setpoint in mA, never passed")
+        ->type_name("MA")
+        ->required();
+    sweepCommand->add_option("--step", sweep.stepMa, "mA between setpoints")
+        ->type_name("MA")
+        ->required();
+    sweepCommand->add_option("--dwell", sweep.dwellMs, "wait after each confirmed step")
+        ->type_name("MS")
+        ->required();
+    sweepCommand->add_option("--format", sweepFormat, "text (default), csv or json")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"text", "csv", "json"}));
+    sweepCommand->add_flag("--back", sweep.back, "sweep up, then down again (hysteresis)");
+    sweepCommand->footer(Footer(
+        "Values are plain decimals of 0 or more; anything else is refused with status 2 and\n"
+        "nothing is sent. Opens PORT, waits for the module's configuration and refuses a --to\n"
+        "beyond the module's maximum (status 8, nothing sent). Each setpoint, --from, then\n"
+        "--step apart up to --to (never past it), is typed and applied as the panel's SET\n"
+        "applies it (truncated to whole mA); once the module confirmed it and --dwell\n"
+        "passed, the next complete temperature and power readings print one line: the\n"
+        "setpoint in mA, temperature in degC, power in mW, time (ISO 8601, local). csv starts\n"
+        "with its header; json is one object a line. The end is the threshold current and\n"
+        "the slope efficiency from a two-line fit, with its rms residual, or why there is\n"
+        "none (csv: a # line; json: an object with threshold_ma). A step not confirmed in\n"
+        "3 s (status 6), no reading for 10 s (6), Ctrl-C, SIGTERM or SIGHUP (128+N) stop\n"
+        "the sweep. However it ends, the current the module held before is set again while\n"
+        "the port is there; status 9 when the module does not confirm it, 7 when the port\n"
+        "is lost.\n"));
+
     DecodeOptions decode;
     CLI::App* decodeCommand = app.add_subcommand("decode", "decode the module's replies");
     decodeCommand->add_option("HEX", decode.hex, "bytes as hex digits, spaces optional");
@@ -118,6 +155,9 @@ int main(int argc, char** argv) {
     watch.format = format == "csv"    ? ReadingFormat::kCsv
                    : format == "json" ? ReadingFormat::kJson
                                       : ReadingFormat::kText;
+    sweep.format = sweepFormat == "csv"    ? ReadingFormat::kCsv
+                   : sweepFormat == "json" ? ReadingFormat::kJson
+                                           : ReadingFormat::kText;
     try {
         if (*listCommand) {
             return RunList(list);
@@ -127,6 +167,9 @@ int main(int argc, char** argv) {
         }
         if (*setCommand) {
             return RunSet(set);
+        }
+        if (*sweepCommand) {
+            return RunSweep(sweep);
         }
         return RunDecode(decode);
     } catch (const CommandFailure& failure) {

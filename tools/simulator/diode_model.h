@@ -3,13 +3,18 @@
 #ifndef DRIVERPANEL_TOOLS_SIMULATOR_DIODE_MODEL_H
 #define DRIVERPANEL_TOOLS_SIMULATOR_DIODE_MODEL_H
 
+#include <cstdint>
+#include <random>
+
 #include "tools/simulator/module_config.h"
 
 namespace simulator {
 
 class DiodeModel {
   public:
-    DiodeModel(const DiodeModelConfig& config, SimTime start, double currentAMa, double currentBMa);
+    // `seed` starts the detector's noise, so that a run's readings repeat.
+    DiodeModel(const DiodeModelConfig& config, SimTime start, double currentAMa, double currentBMa,
+               std::uint64_t seed = 1);
 
     // Moves both temperatures on to `now` under the currents held since the last call. A time
     // earlier than the last one is taken as no time passing.
@@ -21,6 +26,9 @@ class DiodeModel {
     double TemperatureBC() const { return temperatureB_; }
     double PowerAMw() const { return PowerAt(currentA_); }
     double PowerBMw() const { return PowerAt(currentB_); }
+    // One reading of a channel's power through the detector: the power with its noise, never
+    // below zero.
+    double ReadPowerMw(bool channelB);
 
   private:
     double PowerAt(double currentMa) const;
@@ -32,6 +40,7 @@ class DiodeModel {
     double currentB_;
     double temperatureA_;
     double temperatureB_;
+    std::mt19937_64 noise_;
 };
 
 }  // namespace simulator

@@ -11,14 +11,20 @@ namespace simulator {
 using SimClock = std::chrono::steady_clock;
 using SimTime = SimClock::time_point;
 
-// A laser diode whose light rises linearly above a threshold current and whose junction warms
-// towards a temperature that grows with the current, with a first-order lag.
+// A laser diode whose light rises faintly up to a threshold current and steeply, linearly, above
+// it, read through a noisy detector, and whose junction warms towards a temperature that grows with
+// the current, with a first-order lag.
 struct DiodeModelConfig {
     double ambientC = 25.0;
     double heatingCPerMa = 0.02;  // steady-state rise above ambient per mA of drive current
     double timeConstantS = 3.0;
     double thresholdMa = 30.0;
     double slopeMwPerMa = 0.8;  // slope efficiency above threshold
+    // Spontaneous emission: the faint light below threshold, per mA, which stays at its
+    // threshold value once the diode lases. 0: dark below threshold.
+    double spontaneousMwPerMa = 0.0;
+    // Standard deviation of the detector's noise on each power reading. 0: exact readings.
+    double powerNoiseMw = 0.0;
 };
 
 // Faults the module puts on its replies. Shares are probabilities from 0 to 1, drawn per reply.

@@ -36,7 +36,7 @@ ModuleSimulator::ModuleSimulator(const ModuleConfig& config, SimTime start, Even
       start_(start),
       sink_(std::move(sink)),
       model_(config.model, start, std::min(config.setpointA, config.maximumA),
-             std::min(config.setpointB, config.maximumB)),
+             std::min(config.setpointB, config.maximumB), config.seed),
       random_(config.seed),
       setpointA_(std::min(config.setpointA, config.maximumA)),
       setpointB_(std::min(config.setpointB, config.maximumB)),
@@ -134,9 +134,8 @@ std::optional<std::vector<std::uint8_t>> ModuleSimulator::Answer(
         case CMD_QUERY_TEMP:
             return TemperatureReply(model_.TemperatureAC(), model_.TemperatureBC());
         case CMD_QUERY_POWER:
-            return PowerReply(
-                DrivesSetpointB(config_.variant) ? model_.PowerBMw() : model_.PowerAMw(),
-                config_.variant);
+            return PowerReply(model_.ReadPowerMw(DrivesSetpointB(config_.variant)),
+                              config_.variant);
         case CMD_SET_A:
         case CMD_SET_B: {
             const std::uint16_t value = ReadU16(frame, kDataIndex);

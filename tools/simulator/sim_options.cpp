@@ -190,7 +190,18 @@ const std::vector<Option>& Options() {
              return ParseReal(v, 0.0, 1000.0, o.module.model.slopeMwPerMa);
          },
          [](const ModuleConfig& c) { return Shown(c.model.slopeMwPerMa); }},
-        {"--seed", "N", "seed of the fault generator",
+        {"--spontaneous", "MW_PER_MA",
+         "light per mA below threshold (spontaneous emission), held at its threshold value above",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 1000.0, o.module.model.spontaneousMwPerMa);
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.spontaneousMwPerMa); }},
+        {"--power-noise", "MW", "standard deviation of the noise on each power reading in mW",
+         [](SimOptions& o, std::string_view v) {
+             return ParseReal(v, 0.0, 1000.0, o.module.model.powerNoiseMw);
+         },
+         [](const ModuleConfig& c) { return Shown(c.model.powerNoiseMw); }},
+        {"--seed", "N", "seed of the fault generator and the power noise",
          [](SimOptions& o, std::string_view v) {
              return ParseNumber<std::uint64_t>(v, 0, std::numeric_limits<std::uint64_t>::max(),
                                                o.module.seed);
