@@ -11,8 +11,8 @@
 #include "panel/input_message.h"
 #include "panel/panel_timers.h"
 #include "panel/panel_window.h"
-#include "panel/port_service.h"
 #include "panel/ui_timers.h"
+#include "serial/port_service.h"
 
 class PanelLogic {
   public:
@@ -24,6 +24,9 @@ class PanelLogic {
 
     // One received byte and the number of the port it came from (the reply assembler).
     void OnPortByte(std::uint8_t byte, int portNumber);
+    // The same for a host that reads a block at a time on this thread: the byte's block was read
+    // at receivedAtMs (the clock of UiTimers::NowMs), which times it for the reply assembler.
+    void OnPortByte(std::uint8_t byte, int portNumber, std::int64_t receivedAtMs);
 
     // A tick of one of the panel's timers.
     void OnTimer(int timerId);
@@ -46,6 +49,7 @@ class PanelLogic {
   private:
     // Reply effects: each is given a whole checked frame and drops it when it is too short for
     // the fields it reads.
+    void TakeReceivedByte(std::uint8_t byte, int portNumber, std::int64_t receiveClockMs);
     void DispatchReply(std::span<const std::uint8_t> frame);
     void OnConfigReply(std::span<const std::uint8_t> frame);
     void OnSetpointsReply(std::span<const std::uint8_t> frame);

@@ -60,8 +60,8 @@ class FakeWindow : public PanelWindow {
     void SelectPortItem(int index) override { selectedItem = index; }
     int SelectedPortItem() override { return selectedItem; }
     bool IsLeftButtonDown() override { return leftButtonDown; }
-    bool editingCurrent = false;     // the harness's typing sets it; EndCurrentEdit clears it
-    std::map<int, bool> stale;       // reading field -> shown stale
+    bool editingCurrent = false;  // the harness's typing sets it; EndCurrentEdit clears it
+    std::map<int, bool> stale;    // reading field -> shown stale
     bool IsEditingCurrent() override { return editingCurrent; }
     void EndCurrentEdit() override { editingCurrent = false; }
     void SetReadingStale(int controlId, bool on) override { stale[controlId] = on; }
@@ -154,10 +154,10 @@ class FakePort : public PortService {
     // Run while Shutdown waits for the worker, as the real one keeps dispatching messages.
     std::function<void()> duringShutdown;
 
-    bool Setup(int portNumber, const LineSettings& lineSettings) override {
+    OpenResult Setup(int portNumber, const LineSettings& lineSettings) override {
         setups.push_back(portNumber);
         settings.push_back(lineSettings);
-        return setupResult;
+        return setupResult ? OpenResult::Ok() : OpenResult{OpenStatus::Busy, {}, {}};
     }
     bool StartWorker() override {
         ++workersStarted;

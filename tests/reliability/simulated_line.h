@@ -20,7 +20,7 @@ class SimulatedLine : public PortService {
     std::vector<simulator::LineEvent> events;  // every frame on the line, both ways, in order
     const simulator::ModuleSimulator& Module() const { return module_; }
 
-    bool Setup(int, const LineSettings&) override { return true; }
+    OpenResult Setup(int, const LineSettings&) override { return OpenResult::Ok(); }
     bool StartWorker() override { return true; }
     void Shutdown() override {}
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override {

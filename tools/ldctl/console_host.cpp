@@ -2,12 +2,12 @@
 // does, and telling the user why it could not be opened.
 #include "tools/ldctl/console_host.h"
 
-#include <unistd.h>
+#include <poll.h>
 
-#include <cerrno>
 #include <iostream>
 #include <sstream>
 
+#include "panel/port_input.h"
 #include "protocol/frame.h"
 #include "serial/port_error.h"
 #include "tools/ldctl/exit_status.h"
@@ -48,29 +48,34 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
           PrintBox(title, text);
       }),
       loop(signals, [this](int timerId) { logic.OnTimer(timerId); }),
-      owner([this](const std::string& text) {
-          applicationErrorShown_ = true;
-          PrintBox(kApplicationErrorTitle, text);
-      }),
-      port(registry),
-      portService(port, owner),
-      countingService(portService),
-      probe(registry),
-      logic(state, window, loop, countingService, probe) {
+      owner(
+          [this](const std::string& text) {
+              applicationErrorShown_ = true;
+              PrintBox(kApplicationErrorTitle, text);
+          },
+          [this](int fd, bool readable, bool writable) {
+              loop.Watch(fd, readable, writable, [this](short revents) {
+                  if ((revents & POLLOUT) != 0) {
+                      port.OnWritable();
+                  }
+                  if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                      port.OnReadable();
+                  }
+              });
+          }),
+      port(registry, owner),
+      countingService(port),
+      logic(state, window, loop, countingService, registry) {
     owner.Attach(EventLoopPortOwner::Handlers{
         .byte =
-            [this](std::uint8_t byte, int portNumber) {
-                logic.OnPortByte(byte, portNumber);
+            [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
+                PanelTakesPortByte(logic, byte, portNumber, receivedAtMs);
                 if (onReceived_) {
                     onReceived_(byte);
                 }
             },
-        // A hang-up is a device change to the panel: it re-opens the port if it is still there.
-        .hangUp = [this] { logic.OnDeviceChange(); },
+        .lost = [this](int) { PanelTakesPortLoss(logic); },
     });
-    loop.Watch(owner.ByteReadyFd(), [this] { owner.HandleByte(); });
-    loop.Watch(owner.ErrorRequestFd(), [this] { owner.HandleErrorRequest(); });
-    loop.Watch(owner.HangUpFd(), [this] { owner.HandleHangUp(); });
 }
 
 ConsoleHost::~ConsoleHost() {
@@ -124,24 +129,24 @@ void ConsoleHost::Open(const std::string& name) {
     opened_ = true;
 }
 
-// The port object opens silently or reports a failed configuration step in a box; which of the
-// silent reasons it was is read from the device node afterwards, without opening it again.
+// A failed configuration step has printed its box; the other reasons are printed here.
 CommandFailure ConsoleHost::OpenFailure(int portNumber) {
-    if (applicationErrorShown_) {
+    const OpenStatus status = countingService.LastOpen().status;
+    if (applicationErrorShown_ || status == OpenStatus::Failed) {
         return CommandFailure(ExitStatus::kPortFailed, "");
     }
-    const std::optional<std::string> path = registry.DevicePath(portNumber);
-    if (!path) {
+    const std::string path = registry.DevicePath(portNumber).value_or(portName_);
+    if (status == OpenStatus::Absent) {
         return CommandFailure(ExitStatus::kPortNotFound, portName_ + ": the port went away");
     }
-    if (access(path->c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+    if (status == OpenStatus::Denied) {
         return CommandFailure(ExitStatus::kPermissionDenied,
-                              portName_ + ": permission denied on " + *path +
+                              portName_ + ": permission denied on " + path +
                                   "; join the dialout group (sudo usermod -aG dialout $USER, "
                                   "then log in again)");
     }
     return CommandFailure(ExitStatus::kPortBusy,
-                          portName_ + ": port busy: another program holds " + *path);
+                          portName_ + ": port busy: another program holds " + path);
 }
 
 void ConsoleHost::AwaitConfiguration() {

@@ -1,6 +1,6 @@
 // The panel's core hosted in a terminal: the same device state, port registry, port object and
 // panel logic as the window, the window's controls in memory, the core's timers and the port's
-// deliveries on ldctl's poll() loop, and the boxes printed to standard error, naming the port.
+// descriptor on ldctl's poll() loop, and the boxes printed to standard error, naming the port.
 // Commands call what the panel's controls would call; nothing here decides for the panel.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_HOST_H
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_HOST_H
@@ -16,7 +16,6 @@
 #include "panel/panel_logic.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/event_loop_port_owner.h"
-#include "serial/posix/port_adapters.h"
 #include "serial/posix/port_registry.h"
 #include "tools/ldctl/console_loop.h"
 #include "tools/ldctl/console_window.h"
@@ -27,30 +26,33 @@
 // confirmation) before it gives up: fifteen of the panel's configuration queries.
 constexpr std::chrono::seconds kAnswerTimeout{3};
 
-// The panel's port service, counting the set frames it queues: a set value is confirmed only
-// once the module has answered every set frame sent for it.
+// The panel's port service, counting the set frames it queues (a set value is confirmed only
+// once the module has answered every set frame sent for it) and keeping why the last open failed.
 class CountingPortService : public PortService {
   public:
     explicit CountingPortService(PortService& port) : port_(port) {}
 
-    bool Setup(int portNumber, const LineSettings& settings) override {
-        return port_.Setup(portNumber, settings);
+    OpenResult Setup(int portNumber, const LineSettings& settings) override {
+        lastOpen_ = port_.Setup(portNumber, settings);
+        return lastOpen_;
     }
     bool StartWorker() override { return port_.StartWorker(); }
     void Shutdown() override { port_.Shutdown(); }
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
     int SetFramesQueued() const { return setFrames_; }
+    const OpenResult& LastOpen() const { return lastOpen_; }
 
   private:
     PortService& port_;
+    OpenResult lastOpen_;
     int setFrames_ = 0;  // the loop's thread only, where the panel queues its frames
 };
 
 class ConsoleHost {
   public:
     explicit ConsoleHost(StopSignals& signals);
-    // Closes an open port as the panel's ClosePort does, then lets the worker go.
+    // Closes an open port as the panel's ClosePort does.
     ~ConsoleHost();
     ConsoleHost(const ConsoleHost&) = delete;
     ConsoleHost& operator=(const ConsoleHost&) = delete;
@@ -87,9 +89,7 @@ class ConsoleHost {
     ConsoleLoop loop;
     EventLoopPortOwner owner;
     CCommPort port;
-    CommPortService portService;
     CountingPortService countingService;
-    RegistryProbe probe;
     PanelLogic logic;
 
   private:
