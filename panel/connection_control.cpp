@@ -28,6 +28,7 @@ void PanelLogic::FillPortList() {
         }
         state_.portTable[state_.portCount] = static_cast<std::uint8_t>(n);
         window_.InsertPortItem(state_.portCount, *text);
+        portNames_[state_.portCount] = *text;
         ++state_.portCount;
     }
     if (state_.portCount != 0) {
@@ -38,18 +39,24 @@ void PanelLogic::FillPortList() {
 // Bytes still on their way from the previous connection must not complete a frame on this one,
 // so the assembler starts afresh with every port it opens.
 bool PanelLogic::SetupSelectedPort() {
-    if (!port_.Setup(state_.selectedPort, kConnectionSettings).Opened()) {
+    lastOpenResult_ = port_.Setup(state_.selectedPort, kConnectionSettings);
+    if (!lastOpenResult_.Opened()) {
+        NotifyOpenFailed();
         return false;
     }
     state_.assembler.Reset();
     return true;
 }
 
+// Nothing live is behind the readings once the port is closed or lost, so they show as stale at
+// once; no frame sent on the old connection will be confirmed.
 void PanelLogic::StopAllTimers() {
     for (int timerId : {TIMER_POLL, TIMER_STEP_DOWN, TIMER_STEP_UP, TIMER_CONFIG}) {
         timers_.StopTimer(timerId);
     }
     state_.repeating = false;
+    EndSetsInFlight();
+    ShowReadingsStale();
 }
 
 void PanelLogic::ShowClosed() {
@@ -69,6 +76,7 @@ void PanelLogic::OnOpenClose() {
         StopAllTimers();
         FillPortList();
         ShowClosed();
+        NotifyClosed(PortCloseCause::Operator);
         handlingDeviceChange_ = false;
         if (devicesChangedAgain_) {
             OnDeviceChange();
@@ -90,6 +98,7 @@ void PanelLogic::OnOpenClose() {
     port_.StartWorker();
     // Open whatever the worker's start returned: the port is set up and must be closed again.
     state_.portOpen = true;
+    NotifyOpened(false);
 }
 
 // A storm of changes would otherwise cost a whole close and re-open for each one, each closing
@@ -121,23 +130,32 @@ void PanelLogic::HandleDeviceChange() {
     }
     port_.Shutdown();
     state_.portOpen = false;
+    NotifyClosed(hangUpPending_ ? PortCloseCause::HangUp : PortCloseCause::DeviceChange);
     timers_.Wait(kSettleWaitMs);
     if (probe_.Probe(state_.selectedPort)) {
         // Still there, but another module may now be behind the same port: nothing may be sent
         // with the old configuration, so the panel asks for it again as after an open, and polls
         // with the first reply. List and button stay as they are.
         // Unconfigured, ending a repeat leaves the poll stopped until the first reply.
+        // Set frames queued before the close (one may have been queued while the port stopped)
+        // are confirmed by that configuration reply, not by a timeout on the old connection.
         state_.configured = false;
         timers_.StopTimer(TIMER_POLL);
         EndRepeat();
+        EndSetsInFlight();
+        ShowReadingsStale();
         if (SetupSelectedPort()) {
             timers_.StartTimer(TIMER_CONFIG, kConfigQueryPeriodMs);
             port_.StartWorker();
             state_.portOpen = true;
+            NotifyOpened(true);
+        } else {
+            NotifyLost(PortLossCause::ReopenFailed);
         }
         return;
     }
     StopAllTimers();
+    NotifyLost(PortLossCause::Gone);
     FillPortList();
     ShowClosed();
 }

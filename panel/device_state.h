@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 
 #include "protocol/frame.h"
 #include "protocol/reply_assembler.h"
@@ -41,6 +42,33 @@ struct DeviceState {
     // could not show the setpoint the module reported.
     std::int32_t knownSliderPosition = 0;
     SetFrame setFrame = kEmptySetFrame;
+
+    // Set frames sent and not yet confirmed by a setpoints reply. While later frames are still on
+    // their way, the confirmation of an earlier one shows on the slider but is not the value the
+    // next step starts from. A lost frame or confirmation would keep the count up for ever, so
+    // the count ends when the panel asks for the configuration for want of a confirmation, and
+    // with the connection.
+    int setsInFlight = 0;
+    // No confirmation came in time: the panel asks for the configuration once a second until a
+    // configuration reply shows what the module holds after the last set frame. Meanwhile no
+    // reply moves the step base, and setsInFlight is not counted.
+    bool resyncing = false;
+    // Set frames sent since the panel started, and the count at each configuration query still
+    // unanswered, oldest first. The module answers in order, so a configuration reply answers
+    // the oldest; it shows what the module holds now only when no set frame went out after that
+    // query. A lost reply pairs later replies with older queries, which only delays the end.
+    std::uint32_t setFramesSent = 0;
+    std::deque<std::uint32_t> resyncQueries;
+    // When the panel last queued a frame, by the UI clock.
+    std::int64_t lastFrameMs = -1'000'000;
+    // A reply's setpoint held back from the current field while the operator was editing it; the
+    // field shows it at the first poll after the edit.
+    bool fieldBehind = false;
+    std::int32_t fieldSetpoint = 0;
+    // Whether the temperature and power fields show a live reading; after a while without a new
+    // one, or when the port closes, they show as stale.
+    bool tempFresh = false;
+    bool powerFresh = false;
     ReplyAssembler assembler;
 
     // The variant byte chooses setpoint, maximum, set command, temperature and power scale:

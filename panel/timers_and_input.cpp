@@ -6,6 +6,17 @@
 
 void PanelLogic::QueueQuery(const QueryFrame& frame) {
     port_.QueueWrite(frame.data(), frame.size());
+    state_.lastFrameMs = timers_.NowMs();
+}
+
+// A frame the panel sends on a timer of its own, apart from the poll, keeps the poll's gap after
+// the frame before it: replies that follow each other closely could otherwise join a reply cut
+// short with the start of the next.
+void PanelLogic::KeepFrameGap() {
+    const std::int64_t since = timers_.NowMs() - state_.lastFrameMs;
+    if (since < kFrameGapMs) {
+        timers_.Wait(static_cast<int>(kFrameGapMs - since));
+    }
 }
 
 // A dragged slider reaches the module only here, at the next poll. The slider's position goes
@@ -13,8 +24,10 @@ void PanelLogic::QueueQuery(const QueryFrame& frame) {
 // whose confirmation is late or lost must not be undone by sending the old position back. A
 // setpoint above the slider's range still shows as the end of the range, so it is pulled down.
 void PanelLogic::Poll() {
+    CatchUpField();
     const int position = window_.SliderPosition();
     if (position != state_.knownSliderPosition) {
+        NotePollSet(position);
         state_.knownSliderPosition = position;
         state_.ActiveSetpoint() = position;
         BuildSetFrame(position);
@@ -27,6 +40,15 @@ void PanelLogic::Poll() {
         QueueQuery(kQueryTempFrame);
         timers_.Wait(kFrameGapMs);
         QueueQuery(kQueryPowerFrame);
+    }
+}
+
+// A setpoint a reply held back from the field while the operator typed shows once the edit is
+// over: applied, or left. Not when the focus leaves itself: a click on SET takes the focus before
+// it applies the typed text, which the held-back value must not replace first.
+void PanelLogic::CatchUpField() {
+    if (state_.fieldBehind && !window_.IsEditingCurrent()) {
+        ShowSetpointInField(state_.fieldSetpoint);
     }
 }
 
@@ -73,6 +95,15 @@ void PanelLogic::OnTimer(int timerId) {
             break;
         case TIMER_CONFIG:
             QueueQuery(kQueryConfigFrame);
+            break;
+        case TIMER_CONFIRM:
+            OnConfirmTimeout();
+            break;
+        case TIMER_TEMP_STALE:
+            ShowReadingStale(IDC_LD_TEMP, state_.tempFresh, TIMER_TEMP_STALE);
+            break;
+        case TIMER_POWER_STALE:
+            ShowReadingStale(IDC_POWER, state_.powerFresh, TIMER_POWER_STALE);
             break;
         default:
             break;

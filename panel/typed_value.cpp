@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <system_error>
 
 namespace {
@@ -94,4 +96,15 @@ std::int32_t TypedValueInRange(std::string_view text, std::int32_t maximum) {
         return 0;
     }
     return value >= maximum ? maximum : static_cast<std::int32_t>(value);
+}
+
+std::int64_t TypedValueAsked(std::string_view text) {
+    std::string magnitude(text);
+    const auto sign = magnitude.find_first_not_of(" \t\n\v\f\r");
+    const bool negative = sign != std::string::npos && magnitude[sign] == '-';
+    if (negative) {
+        magnitude[sign] = '+';
+    }
+    const std::int64_t value = TypedValueInRange(magnitude, INT32_MAX);
+    return negative ? -value : value;
 }

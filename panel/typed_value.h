@@ -15,4 +15,9 @@
 // maximum must not be negative.
 std::int32_t TypedValueInRange(std::string_view text, std::int32_t maximum);
 
+// What the text asks for before the range is applied: the number read by the same rules,
+// truncated toward zero, negative after a minus sign, its magnitude at most INT32_MAX. A value
+// sent that differs from it was clamped.
+std::int64_t TypedValueAsked(std::string_view text);
+
 #endif

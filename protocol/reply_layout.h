@@ -30,10 +30,13 @@ constexpr std::size_t kPower = 4;
 constexpr std::uint8_t MinLengthFor(std::size_t lastFieldIndex) {
     return static_cast<std::uint8_t>(lastFieldIndex - 1);
 }
-constexpr std::uint8_t kConfigMinLength = MinLengthFor(kConfigVariant);      // 16
-constexpr std::uint8_t kSetpointsMinLength = MinLengthFor(kSetpointsB + 1);  // 6
-constexpr std::uint8_t kTempMinLength = MinLengthFor(kTempB + 1);            // 6
-constexpr std::uint8_t kPowerMinLength = MinLengthFor(kPower + 1);           // 4
+// A configuration reply shorter than kConfigMinLength that still reaches kConfigFieldsMinLength
+// carries both setpoints and both maxima, but no variant byte.
+constexpr std::uint8_t kConfigMinLength = MinLengthFor(kConfigVariant);         // 16
+constexpr std::uint8_t kConfigFieldsMinLength = MinLengthFor(kConfigMaxB + 1);  // 12
+constexpr std::uint8_t kSetpointsMinLength = MinLengthFor(kSetpointsB + 1);     // 6
+constexpr std::uint8_t kTempMinLength = MinLengthFor(kTempB + 1);               // 6
+constexpr std::uint8_t kPowerMinLength = MinLengthFor(kPower + 1);              // 4
 
 // Whether a checked reply is long enough for fields up to the given length L.
 constexpr bool ReplyCarries(std::span<const std::uint8_t> frame, std::uint8_t minLength) {

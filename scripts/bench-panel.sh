@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-cmake --preset linux >/dev/null
+scripts/install-deps.sh build bench
+cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset linux -j 2 --target panel_load_bench poll_timing driverpanel-sim >/dev/null
 
 work=$(mktemp -d)

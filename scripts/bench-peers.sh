@@ -12,7 +12,8 @@ runs=${1:-3}
 loads=${2:-idle busy}
 shift $(($# > 2 ? 2 : $#))
 
-cmake --preset linux >/dev/null
+scripts/install-deps.sh build bench
+cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset linux -j 2 --target peer_bench >/dev/null
 
 if [[ -z ${XDG_RUNTIME_DIR:-} ]]; then

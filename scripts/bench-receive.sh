@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 
-cmake --preset linux >/dev/null
+scripts/install-deps.sh build bench
+cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset linux -j 2 --target reply_path_bench receive_path_bench >/dev/null
 
 build/linux/bench/reply_path_bench --benchmark_min_time=1

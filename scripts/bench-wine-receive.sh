@@ -5,7 +5,7 @@
 # Each run prints the latency per byte, the sustained rate and, from the same run, Wine's floors.
 #
 # Usage: scripts/bench-wine-receive.sh [RUNS [LATENCY_SAMPLES [STREAM_BYTES]]]
-#        (defaults 3, 5000 and 50000; after scripts/install-deps.sh build windows)
+#        (defaults 3, 5000 and 50000)
 #
 # No display and no simulator: the bench's owner window is a message-only window. Everything is
 # in build/windows/bench-wine-receive; the prefix is made anew on each call.
@@ -20,6 +20,7 @@ far_port=4
 # A run takes well under a minute; a port error box nobody can close must not hold the script.
 run_limit=600
 
+scripts/install-deps.sh build windows
 cmake --preset windows -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset windows -j 2 --target receive_path_wine >/dev/null
 bench_exe=$root/build/windows/bench/receive_path_wine.exe

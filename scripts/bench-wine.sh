@@ -2,8 +2,7 @@
 # The Windows panel polling the simulated module under Wine: poll timing read from the simulator's
 # line log, and the CPU share and peak resident memory of the Wine processes serving the panel.
 #
-# Usage: scripts/bench-wine.sh [SECONDS [IDLE_SECONDS]]   (defaults 60 and 10;
-#        after scripts/install-deps.sh build windows)
+# Usage: scripts/bench-wine.sh [SECONDS [IDLE_SECONDS]]   (defaults 60 and 10)
 #
 # Builds what it needs (the windows preset's DriverPanel.exe and end-to-end driver, the linux
 # preset's driverpanel-sim and poll_timing), then sets up the end-to-end test bed: a private Wine
@@ -26,10 +25,11 @@ seconds=${1:-60}
 idle_seconds=${2:-10}
 floor_samples=5000
 
+scripts/install-deps.sh build windows bench
 cmake --preset windows -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset windows -j 2 --target DriverPanel driverpanel_e2e_driver \
     send_message_floor >/dev/null
-cmake --preset linux >/dev/null
+cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset linux -j 2 --target driverpanel-sim poll_timing >/dev/null
 
 build=$root/build/windows

@@ -3,10 +3,11 @@
 # the Linux suite, the same under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded
 # tests under ThreadSanitizer, a minute of fuzzing the receive path, the Windows program
 # cross-built and tested under Wine, and the installable packages built, installed, run and
-# removed.
+# removed. The benchmarks are built too, so they keep building, and their own tests run; no figures
+# are taken (scripts/bench-*.sh take them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build windows fuzz package
+scripts/install-deps.sh build windows fuzz package bench
 
 # Everything printed is also kept, so the closing tally can count what ctest ran.
 mkdir -p build
@@ -31,6 +32,17 @@ scripts/fuzz.sh 60 || failed+=(fuzz)
 if [[ -x scripts/test-windows.sh ]]; then
     echo "=== windows ==="
     scripts/test-windows.sh || failed+=(windows)
+fi
+# The benchmarks are off in the presets (a plain build needs none of their packages); here they are
+# turned on in the same builds, which then compile only what the benchmarks add.
+echo "=== benchmarks (built; their own tests run) ==="
+{ cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null &&
+    cmake --build --preset linux -j "$jobs" &&
+    ctest --preset linux -j "$jobs" -L bench; } || failed+=(bench)
+if [[ -x scripts/test-windows.sh ]]; then
+    { cmake --preset windows -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null &&
+        cmake --build --preset windows -j "$jobs" --target send_message_floor receive_path_wine; } ||
+        failed+=(bench-windows)
 fi
 echo "=== packages ==="
 scripts/test-packages.sh || failed+=(packages)

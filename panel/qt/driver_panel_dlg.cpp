@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "panel/port_input.h"
 #include "panel/qt/accessible_names.h"
 #include "panel/qt/dialog_template.h"
 #include "panel/qt/message_boxes.h"
@@ -94,9 +93,9 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
     host_.owner.Attach(PanelPortOwner::Handlers{
         .byte =
             [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
-                PanelTakesPortByte(logic_, byte, portNumber, receivedAtMs);
+                logic_.OnPortByte(byte, portNumber, receivedAtMs);
             },
-        .lost = [this](int) { PanelTakesPortLoss(logic_); },
+        .lost = [this](int) { logic_.OnPortHangUp(); },
     });
     connect(&hotPlug_, &QSocketNotifier::activated, this, &CDriverPanelDlg::OnHotPlug);
     qApp->installEventFilter(&preTranslation_);

@@ -1,4 +1,5 @@
-// A fake window system with a virtual clock for driving PanelLogic. A blocking Wait moves the
+// A fake window system with a virtual clock for driving PanelLogic (the window itself is
+// tests/support/fake_window.h, shared with the benchmarks). A blocking Wait moves the
 // clock without firing timers, as the real UI thread is blocked then; timers fire only inside
 // RunFor, in time order, and a tick's own waits move the clock on.
 #ifndef DRIVERPANEL_TESTS_PANEL_FAKE_PANEL_H
@@ -14,64 +15,7 @@
 
 #include "panel/panel_logic.h"
 #include "tests/protocol/reply_frames.h"
-
-class FakeWindow : public PanelWindow {
-  public:
-    std::map<int, std::string> texts;
-    std::map<int, bool> enabled;
-    int sliderMin = 0;
-    int sliderMax = 100;
-    int sliderPos = 0;
-    std::vector<int> ticks;
-    std::vector<std::string> portItems;
-    int selectedItem = -1;
-    std::vector<std::pair<std::string, std::string>> warnings;  // text, title
-    bool leftButtonDown = false;  // the harness's Press and Release move it
-    // Run while the "Warning!" box is up, as the real one keeps the timers ticking.
-    std::function<void()> whileWarningShown;
-    std::vector<std::string> log;  // every display change, in order
-
-    void SetControlText(int controlId, const std::string& text) override {
-        texts[controlId] = text;
-        log.push_back("text " + std::to_string(controlId) + " " + text);
-    }
-    std::string ControlText(int controlId) override { return texts[controlId]; }
-    void EnableControl(int controlId, bool on) override { enabled[controlId] = on; }
-    void SetSliderRange(int minimum, int maximum) override {
-        sliderMin = minimum;
-        sliderMax = maximum;
-        SetSliderPosition(sliderPos);
-        log.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
-    }
-    void ClearSliderTicks() override { ticks.clear(); }
-    void SetSliderTick(int position) override { ticks.push_back(position); }
-    void SetSliderPosition(int position) override {
-        sliderPos = position < sliderMin ? sliderMin : position > sliderMax ? sliderMax : position;
-        log.push_back("position " + std::to_string(sliderPos));
-    }
-    int SliderPosition() override { return sliderPos; }
-    void ResetPortList() override {
-        portItems.clear();
-        selectedItem = -1;
-    }
-    void InsertPortItem(int index, const std::string& text) override {
-        portItems.insert(portItems.begin() + index, text);
-    }
-    void SelectPortItem(int index) override { selectedItem = index; }
-    int SelectedPortItem() override { return selectedItem; }
-    bool IsLeftButtonDown() override { return leftButtonDown; }
-    bool editingCurrent = false;  // the harness's typing sets it; EndCurrentEdit clears it
-    std::map<int, bool> stale;    // reading field -> shown stale
-    bool IsEditingCurrent() override { return editingCurrent; }
-    void EndCurrentEdit() override { editingCurrent = false; }
-    void SetReadingStale(int controlId, bool on) override { stale[controlId] = on; }
-    void ShowWarning(const std::string& text, const std::string& title) override {
-        warnings.emplace_back(text, title);
-        if (whileWarningShown) {
-            whileWarningShown();
-        }
-    }
-};
+#include "tests/support/fake_window.h"
 
 class FakeTimers : public UiTimers {
   public:
@@ -145,6 +89,7 @@ class FakePort : public PortService {
     explicit FakePort(FakeTimers& timers) : timers_(timers) {}
 
     bool setupResult = true;
+    OpenStatus refusedAs = OpenStatus::Failed;  // why a Setup that fails did not open
     bool startWorkerResult = true;
     std::vector<int> setups;  // port number of each Setup call
     std::vector<LineSettings> settings;
@@ -157,7 +102,7 @@ class FakePort : public PortService {
     OpenResult Setup(int portNumber, const LineSettings& lineSettings) override {
         setups.push_back(portNumber);
         settings.push_back(lineSettings);
-        return setupResult ? OpenResult::Ok() : OpenResult{OpenStatus::Busy, {}, {}};
+        return setupResult ? OpenResult::Ok() : OpenResult{refusedAs, {}, {}};
     }
     bool StartWorker() override {
         ++workersStarted;

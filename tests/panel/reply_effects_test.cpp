@@ -3,6 +3,7 @@
 // ports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <random>
@@ -104,15 +105,17 @@ TEST(ReplyEffects, SetpointsMoveOnlySliderAndField) {
 
 // A reply one byte too short for its fields must change nothing; one long enough applies. The
 // short configuration reply is the dangerous one: its variant byte would be left over from an
-// earlier, longer reply and could switch the set command.
+// earlier, longer reply and could switch the set command. One that carries the setpoints and
+// maxima but not the variant byte (L 12 to 15) applies them and keeps the variant.
 TEST(ReplyEffects, RepliesTooShortForTheirFieldsAreDropped) {
     struct Case {
         std::uint8_t type;
         std::size_t minimumData;  // L - 2
+        std::size_t variantData;  // L - 2 that carries the variant byte too
     };
-    const Case cases[] = {{0x02, 14}, {0x07, 4}, {0x0B, 4}, {0x22, 2}};
+    const Case cases[] = {{0x02, 10, 14}, {0x07, 4, 0}, {0x0B, 4, 0}, {0x22, 2, 0}};
     for (const Case& c : cases) {
-        for (std::size_t size = 0; size <= c.minimumData; ++size) {
+        for (std::size_t size = 0; size <= std::max(c.minimumData, c.variantData); ++size) {
             PanelHarness panel;
             panel.OpenConfigured(100, 1000);
             // Fill the receive buffer with a long reply whose bytes all read as 2 (variant B).
@@ -120,16 +123,50 @@ TEST(ReplyEffects, RepliesTooShortForTheirFieldsAreDropped) {
             const auto before = panel.window.log.size();
             const DeviceState saved = panel.state;
             panel.Receive(MakeReply(c.type, Bytes(size, 0x01)));
-            const bool applies = size == c.minimumData;
+            const bool applies = size >= c.minimumData;
             EXPECT_EQ(panel.window.log.size() != before, applies)
                 << "type " << int(c.type) << " data " << size;
+            EXPECT_EQ(panel.state.variant,
+                      c.type == 0x02 && size >= c.variantData ? 0x01 : saved.variant)
+                << "type " << int(c.type) << " data " << size;
             if (!applies) {
-                EXPECT_EQ(panel.state.variant, saved.variant);
                 EXPECT_EQ(panel.state.setpointA, saved.setpointA);
                 EXPECT_EQ(panel.state.tempA, saved.tempA);
                 EXPECT_EQ(panel.state.power, saved.power);
             }
         }
+    }
+}
+
+// A module whose configuration reply stops after the maxima configures the panel with the start
+// variant and its setpoint, and the panel polls; a later one keeps the variant it has.
+TEST(ReplyEffects, ConfigurationWithoutTheVariantByteConfigures) {
+    const Bytes full = PanelHarness::ConfigReply(70, 40, 500, 50, 2);
+    const Bytes fields(full.begin() + 4, full.begin() + 4 + 10);  // up to maximum B
+    struct Case {
+        bool configuredBefore;
+        std::size_t extra;  // bytes after maximum B, short of the variant byte
+        std::uint8_t variant;
+        int slider, maximum;
+    };
+    const Case cases[] = {
+        {false, 0, 1, 70, 500}, {false, 3, 1, 70, 500}, {true, 0, 2, 40, 50}, {true, 3, 2, 40, 50}};
+    for (const Case& c : cases) {
+        PanelHarness panel;
+        panel.Start({3});
+        panel.logic.OnOpenClose();
+        if (c.configuredBefore) {
+            panel.Receive(PanelHarness::ConfigReply(1, 2, 3, 4, 2));
+        }
+        Bytes data = fields;
+        data.resize(fields.size() + c.extra, 0x02);
+        panel.Receive(MakeReply(0x02, data));
+        EXPECT_TRUE(panel.state.configured);
+        EXPECT_EQ(panel.state.variant, c.variant);
+        EXPECT_EQ(panel.window.sliderMax, c.maximum);
+        EXPECT_EQ(panel.window.sliderPos, c.slider);
+        EXPECT_EQ(panel.window.texts[IDC_CURRENT], std::to_string(c.slider));
+        EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL});
     }
 }
 

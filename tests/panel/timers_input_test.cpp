@@ -2,6 +2,7 @@
 // held step buttons; and which keys and clicks are swallowed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "panel/panel_timing.h"
@@ -13,6 +14,17 @@ namespace {
 const Bytes kConfigQuery = QueryBytes(kQueryConfigFrame);
 const Bytes kTempQuery = QueryBytes(kQueryTempFrame);
 const Bytes kPowerQuery = QueryBytes(kQueryPowerFrame);
+
+// Values of the set frames among the frames sent, in order.
+std::vector<int> SetValues(const std::vector<SentFrame>& sent) {
+    std::vector<int> values;
+    for (const SentFrame& frame : sent) {
+        if (frame.bytes.size() == kSetFrameSize) {
+            values.push_back(frame.bytes[kDataIndex] * 256 + frame.bytes[kDataIndex + 1]);
+        }
+    }
+    return values;
+}
 
 TEST(Timers, QueriesConfigurationUntilItArrivesThenPollsEvery500Ms) {
     PanelHarness panel;
@@ -39,6 +51,7 @@ TEST(Timers, HoldingStepUpForOneSecondAccelerates) {
     const std::vector<SentFrame> expected = {
         {200, SetFrameBytes(101)}, {400, SetFrameBytes(102)},  {600, SetFrameBytes(103)},
         {800, SetFrameBytes(104)}, {1000, SetFrameBytes(106)}, {1000, SetFrameBytes(107)},
+        {1200, kConfigQuery},  // the silent module is asked what it holds
         {1500, kTempQuery},        {1600, kPowerQuery},
     };
     EXPECT_EQ(panel.port.sent, expected);
@@ -50,9 +63,9 @@ TEST(Timers, RepeatCountStopsGrowingAtItsLimit) {
     panel.Press(IDC_STEP_UP);
     panel.RunFor(200 * 60);
     EXPECT_EQ(panel.state.repeatCount, kRepeatCountLimit);
-    const auto& sent = panel.port.sent;
+    const auto sent = SetValues(panel.port.sent);
     ASSERT_EQ(sent.size(), 60u);
-    EXPECT_EQ(sent[59].bytes, SetFrameBytes(static_cast<std::uint16_t>(panel.state.setpointA)));
+    EXPECT_EQ(sent[59], panel.state.setpointA);
     EXPECT_EQ(panel.state.setpointA, 4 * 1 + 5 * (2 + 3 + 4 + 5 + 6 + 7 + 8 + 9) + 16 * 10);
 }
 
@@ -62,20 +75,9 @@ TEST(Timers, PressingTheOtherStepButtonSwitchesDirection) {
     panel.Press(IDC_STEP_UP);
     panel.RunFor(400);
     panel.Press(IDC_STEP_DOWN);
-    EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_STEP_DOWN});
+    EXPECT_EQ(panel.timers.RunningTimers(), (std::set<int>{TIMER_STEP_DOWN, TIMER_CONFIRM}));
     panel.RunFor(200);
     EXPECT_EQ(panel.port.sent.back(), (SentFrame{600, SetFrameBytes(101)}));
-}
-
-// Values of the set frames among the frames sent, in order.
-std::vector<int> SetValues(const std::vector<SentFrame>& sent) {
-    std::vector<int> values;
-    for (const SentFrame& frame : sent) {
-        if (frame.bytes.size() == kSetFrameSize) {
-            values.push_back(frame.bytes[kDataIndex] * 256 + frame.bytes[kDataIndex + 1]);
-        }
-    }
-    return values;
 }
 
 // However the panel loses a held button, the repeat ends there as on a release: no further
@@ -109,8 +111,13 @@ TEST(Timers, RepeatEndsWhenThePanelLosesTheHeldButton) {
         EXPECT_EQ(SetValues(panel.port.sent), (std::vector<int>{101, 102})) << c.name;
         EXPECT_EQ(panel.state.setpointA, 102) << c.name;
         EXPECT_EQ(panel.state.repeatCount, 0) << c.name;
-        EXPECT_EQ(panel.timers.RunningTimers(), std::set<int>{TIMER_POLL}) << c.name;
-        EXPECT_EQ(panel.port.sent.back().bytes, kPowerQuery) << c.name << ": polling resumed";
+        // The silent module is asked what it holds once a second.
+        EXPECT_EQ(panel.timers.RunningTimers(), (std::set<int>{TIMER_POLL, TIMER_CONFIRM}))
+            << c.name;
+        const auto lastPolled =
+            std::find_if(panel.port.sent.rbegin(), panel.port.sent.rend(),
+                         [](const SentFrame& f) { return f.bytes != kConfigQuery; });
+        EXPECT_EQ(lastPolled->bytes, kPowerQuery) << c.name << ": polling resumed";
     }
 }
 

@@ -7,7 +7,6 @@
 #include <iostream>
 #include <sstream>
 
-#include "panel/port_input.h"
 #include "protocol/frame.h"
 #include "serial/port_error.h"
 #include "tools/ldctl/exit_status.h"
@@ -69,12 +68,12 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
     owner.Attach(EventLoopPortOwner::Handlers{
         .byte =
             [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
-                PanelTakesPortByte(logic, byte, portNumber, receivedAtMs);
+                logic.OnPortByte(byte, portNumber, receivedAtMs);
                 if (onReceived_) {
                     onReceived_(byte);
                 }
             },
-        .lost = [this](int) { PanelTakesPortLoss(logic); },
+        .lost = [this](int) { logic.OnPortHangUp(); },
     });
 }
 
