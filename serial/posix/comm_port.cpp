@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <system_error>
-#include <thread>
 
 #include "serial/port_error.h"
 #include "serial/posix/line_config.h"
@@ -63,8 +62,8 @@ OpenStatus StatusOf(int error) {
 
 }  // namespace
 
-CCommPort::CCommPort(PortRegistry& registry, PortOwner& owner)
-    : registry_(registry), owner_(owner) {}
+CCommPort::CCommPort(PortRegistry& registry, PortOwner& owner, TtyCalls& calls)
+    : registry_(registry), owner_(owner), calls_(calls) {}
 
 CCommPort::~CCommPort() {
     Shutdown();
@@ -179,14 +178,11 @@ void CCommPort::RestoreLineAtOpen() {
         return;
     }
     const int fd = port_.Get();
-    const auto deadline =
-        std::chrono::steady_clock::now() + WireTime(settings_.writeBufferSize, settings_.baudRate);
-    int unsent = 0;
-    while (ioctl(fd, TIOCOUTQ, &unsent) == 0 && unsent > 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kOutputPollInterval);
+    const auto deadline = calls_.Now() + WireTime(settings_.writeBufferSize, settings_.baudRate);
+    while (calls_.OutputQueued(fd) > 0 && calls_.Now() < deadline) {
+        calls_.Pause(kOutputPollInterval);
     }
-    tcsetattr(fd, TCSANOW, &*lineAtOpen_);
+    calls_.SetLine(fd, *lineAtOpen_);
     lineAtOpen_.reset();
 }
 

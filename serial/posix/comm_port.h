@@ -19,6 +19,7 @@
 #include "serial/port_owner.h"
 #include "serial/port_service.h"
 #include "serial/posix/port_registry.h"
+#include "serial/posix/tty_calls.h"
 #include "serial/posix/unique_fd.h"
 
 class CCommPort final : public PortService {
@@ -26,8 +27,8 @@ class CCommPort final : public PortService {
     // The most one read takes: the tty's whole input buffer, so a read takes all that waits.
     static constexpr std::size_t kReceiveBlockSize = 4096;
 
-    // Everything below runs on the owner's thread.
-    CCommPort(PortRegistry& registry, PortOwner& owner);
+    // Everything below runs on the owner's thread. `calls` give the tty back at close.
+    CCommPort(PortRegistry& registry, PortOwner& owner, TtyCalls& calls = SystemTtyCalls());
     ~CCommPort() override;
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
@@ -67,6 +68,7 @@ class CCommPort final : public PortService {
 
     PortRegistry& registry_;
     PortOwner& owner_;
+    TtyCalls& calls_;
 
     int portNumber_ = 0;
     LineSettings settings_{};

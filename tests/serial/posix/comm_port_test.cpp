@@ -7,8 +7,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -217,6 +219,65 @@ TEST_F(CommPortTest, GivingThePortUpLeavesItsLineSettingsAsOpeningFoundThem) {
         EXPECT_EQ(SettingsOf(terminal), before);
     }
     close(terminal);
+}
+
+// The tty's own output queue as a close finds it, look after look (the last look repeats), on a
+// clock that only the close's pauses move.
+class ScriptedTty : public TtyCalls {
+  public:
+    explicit ScriptedTty(std::vector<int> looks) : looks_(std::move(looks)) {}
+
+    int OutputQueued(int) override {
+        const int queued = looks_[std::min(next_++, looks_.size() - 1)];
+        log.push_back("queued " + std::to_string(queued));
+        return queued;
+    }
+    int SetLine(int fd, const termios& settings) override {
+        log.push_back("line");
+        return TtyCalls::SetLine(fd, settings);
+    }
+    void Pause(std::chrono::milliseconds span) override {
+        now_ += span;
+        ++pauses;
+    }
+    std::chrono::steady_clock::time_point Now() override { return now_; }
+
+    std::vector<std::string> log;
+    int pauses = 0;
+
+  private:
+    std::vector<int> looks_;
+    std::size_t next_ = 0;
+    std::chrono::steady_clock::time_point now_{};
+};
+
+// The line settings go back only once the frames already sent have left, so the module never
+// sees the tail of one at another speed; a stalled adapter holds the close for a full write
+// buffer's time on the line at most (512 bytes of 12 bits at 9600 baud: 640 ms), and a tty that
+// cannot tell (hung up) is not waited for.
+TEST_F(CommPortTest, CloseRestoresTheLineOnlyAfterUnsentOutputLeft) {
+    struct Case {
+        const char* name;
+        std::vector<int> looks;
+        int pauses;
+    };
+    const Case cases[] = {
+        {"output drains", {3, 1, 0}, 2},
+        {"adapter stalled", {5}, 640},
+        {"queue unreadable", {-1}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedTty tty(c.looks);
+        CCommPort port(registry_, owner_, tty);
+        ASSERT_TRUE(port.Setup(kPort, kPanelSettings).Opened());
+        ASSERT_TRUE(port.StartWorker());
+        port.Shutdown();
+        EXPECT_EQ(tty.pauses, c.pauses);
+        // Every look but the last found output waiting; the line came after the last, once.
+        ASSERT_EQ(tty.log.size(), static_cast<std::size_t>(c.pauses) + 2);
+        EXPECT_EQ(tty.log.back(), "line");
+    }
 }
 
 // After a hang-up the port's descriptor no longer reaches the tty. When the tty itself stays (it
