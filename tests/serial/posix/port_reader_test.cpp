@@ -186,6 +186,45 @@ TEST_F(PortReaderTest, AWriteWhileBytesWaitSendsAtOnceAndKeepsThem) {
     }
 }
 
+// A device gone wild never lets the line fall quiet: a frame queued meanwhile, by a byte's
+// handler or between reads, leaves at once, waiting for no received bytes at all.
+TEST_F(PortReaderTest, AFrameLeavesOnALineThatNeverFallsQuiet) {
+    const Bytes frame = {0xEF, 0xEF, 0x02, 0x0B, 0xED};
+    for (const bool byHandler : {true, false}) {
+        SCOPED_TRACE(byHandler ? "queued by a byte's handler" : "queued between reads");
+        Open();
+        owner_.received.clear();
+        std::atomic<bool> flooding{true};
+        std::atomic<bool> flooded{false};
+        std::thread flood([&] {
+            const Bytes chunk(4096, 0x55);
+            while (flooding && module_.Send(chunk)) {
+            }
+            flooded = true;
+        });
+        EXPECT_TRUE(ServeUntilReceived(8192));
+        bool queued = false;
+        if (byHandler) {
+            owner_.afterByte = [&] {
+                if (!queued) {
+                    queued = true;
+                    port_.QueueWrite(frame.data(), frame.size());
+                }
+            };
+            EXPECT_TRUE(owner_.ServeUntil(port_, [&] { return queued; }));
+        } else {
+            port_.QueueWrite(frame.data(), frame.size());
+        }
+        EXPECT_EQ(module_.Receive(frame.size()), frame);
+        flooding = false;
+        EXPECT_TRUE(owner_.ServeUntil(port_, [&] { return flooded.load(); }));
+        flood.join();
+        owner_.afterByte = nullptr;
+        port_.Shutdown();
+    }
+    EXPECT_TRUE(owner_.errors.empty());
+}
+
 // Frames the line does not take at once (the far end stops reading) wait for writability and
 // then leave whole and in order, while received bytes keep being handled.
 TEST_F(PortReaderTest, FramesTheLineCannotTakeYetWaitForWritabilityInOrder) {
