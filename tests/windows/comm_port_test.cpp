@@ -110,7 +110,8 @@ class LinkedPortTest : public ::testing::Test {
         settings.dataBits = static_cast<std::uint8_t>(dataBits);
         settings.stopBits = static_cast<std::uint8_t>(stopBits);
         port_.SetOwner(owner_.Handle());
-        return port_.Setup(static_cast<int>(portNumber), settings).Opened();
+        lastOpen_ = port_.Setup(static_cast<int>(portNumber), settings);
+        return lastOpen_.Opened();
     }
 
     // Starts the worker and waits until it serves the port: its start-up purge would discard
@@ -126,6 +127,7 @@ class LinkedPortTest : public ::testing::Test {
     OwnerWindow owner_;
     BoxWatcher boxes_;
     CCommPort port_;
+    OpenResult lastOpen_;  // what the last Open's Setup said
 };
 
 TEST_F(LinkedPortTest, ProbeFindsOnlyPresentPorts) {
@@ -137,6 +139,7 @@ TEST_F(LinkedPortTest, ProbeFindsOnlyPresentPorts) {
 
 TEST_F(LinkedPortTest, AbsentPortFailsSilently) {
     EXPECT_FALSE(Open(kAbsentPort));
+    EXPECT_EQ(lastOpen_.status, OpenStatus::Absent);
     EXPECT_FALSE(port_.StartWorker());
     port_.Shutdown();
     EXPECT_TRUE(boxes_.Texts().empty());
@@ -191,6 +194,11 @@ TEST_F(LinkedPortTest, FailedConfigurationClosesThePortAfterOneBox) {
     ASSERT_EQ(boxes_.Texts().size(), 1u);
     EXPECT_EQ(boxes_.Texts()[0].rfind("WARNING:  SetCommState() Failed", 0), 0u)
         << boxes_.Texts()[0];
+    // The same failure, typed, for a host that shows no box.
+    EXPECT_EQ(lastOpen_.status, OpenStatus::Failed);
+    EXPECT_EQ(lastOpen_.step, "SetCommState()");
+    EXPECT_FALSE(lastOpen_.systemText.empty());
+    EXPECT_NE(boxes_.Texts()[0].find(lastOpen_.systemText), std::string::npos);
     EXPECT_FALSE(port_.StartWorker());
     EXPECT_TRUE(Open(pair_.port));
 }
