@@ -81,3 +81,49 @@ driverpanel-sim lets the panel be tried without hardware.
 
 Opening a serial port needs membership of the dialout group: see
 /usr/share/doc/driverpanel/README.Debian.")
+
+# LaserDiodeDriver, the Tango device server, goes in a package of its own, driverpanel-tango, so
+# the panel's package does not pull in Tango and omniORB. The panel's files are CPack's unnamed
+# component, which keeps its package name and contents; the server's are the component "tango".
+if(TARGET LaserDiodeDriver)
+    set(tango_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/driverpanel-tango)
+    file(READ ${generated}/changelog panel_changelog)
+    string(REPLACE "driverpanel (" "driverpanel-tango (" tango_changelog "${panel_changelog}")
+    file(WRITE ${generated}/tango/changelog "${tango_changelog}")
+    configure_file(${linux}/LaserDiodeDriver.1.in ${generated}/LaserDiodeDriver.1 @ONLY)
+    set(tango_compressed)
+    foreach(file LaserDiodeDriver.1 tango/changelog)
+        add_custom_command(OUTPUT ${generated}/${file}.gz
+                           COMMAND gzip -9nc ${generated}/${file} > ${generated}/${file}.gz
+                           DEPENDS ${generated}/${file} VERBATIM)
+        list(APPEND tango_compressed ${generated}/${file}.gz)
+    endforeach()
+    add_custom_target(driverpanel_tango_docs ALL DEPENDS ${tango_compressed})
+
+    install(TARGETS LaserDiodeDriver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tango)
+    install(FILES ${generated}/LaserDiodeDriver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT tango)
+    install(FILES ${linux}/driverpanel-tango@.service DESTINATION lib/systemd/system
+            COMPONENT tango)
+    install(FILES ${generated}/copyright ${generated}/tango/changelog.gz
+            DESTINATION ${tango_doc_dir} COMPONENT tango)
+
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_COMPONENTS_ALL Unspecified tango)
+    set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME driverpanel)
+    set(CPACK_DEBIAN_UNSPECIFIED_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    set(CPACK_DEBIAN_TANGO_PACKAGE_NAME driverpanel-tango)
+    # Its libraries from the binary; the user the systemd unit runs as (tango) from tango-common.
+    set(CPACK_DEBIAN_TANGO_PACKAGE_DEPENDS "tango-common")
+    set(CPACK_DEBIAN_TANGO_PACKAGE_RECOMMENDS "tango-starter")
+    set(CPACK_DEBIAN_TANGO_DESCRIPTION
+        "Tango device server for the laser-diode driver module
+LaserDiodeDriver runs the laser-diode driver panel's own core as a Tango
+device server: one device per module on a serial port, with the drive current
+(read/write, never beyond zero and the module's maximum), its maximum, the
+diode temperature and the optical power as attributes, change and archive
+events, and a read-only mode. Every Tango client (python3-tango, Taurus, the
+archiver) then reaches every module on every machine.
+
+A systemd unit runs a registered server instance; see LaserDiodeDriver(1).")
+endif()

@@ -75,6 +75,10 @@ void PanelLogic::NotifyPower() {
     Notify(&PanelListener::OnPower, event);
 }
 
+void PanelLogic::NotifyPollSent() {
+    Notify(&PanelListener::OnPollSent, PanelPoll{openPort_});
+}
+
 void PanelLogic::NoteSetRequest(SetReason reason, double asked) {
     setRequest_ = SetRequest{reason, asked};
 }
@@ -114,6 +118,14 @@ PanelPort PanelLogic::SelectedPanelPort() const {
         }
     }
     return port;
+}
+
+std::vector<PanelPort> PanelLogic::PortList() const {
+    std::vector<PanelPort> ports;
+    for (std::size_t i = 0; i < state_.portCount; ++i) {
+        ports.push_back({state_.portTable[i], portNames_[i]});
+    }
+    return ports;
 }
 
 void PanelLogic::NotifyOpened(bool reopened) {

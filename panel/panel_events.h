@@ -106,6 +106,12 @@ struct PanelOpenFailed {
     OpenResult result;
 };
 
+// A poll's temperature and power queries were queued to the module (every 500 ms while a
+// configured port is open). The replies that come before the next poll answer this one.
+struct PanelPoll {
+    PanelPort port;
+};
+
 // A box the panel showed (title and text as shown).
 struct PanelBox {
     std::string title;
@@ -122,6 +128,7 @@ class PanelListener {
     virtual void OnSetpointsConfirmed(const PanelSetpoints&) {}
     virtual void OnTemperature(const PanelTemperature&) {}
     virtual void OnPower(const PanelPower&) {}
+    virtual void OnPollSent(const PanelPoll&) {}
     virtual void OnSetSent(const PanelSetSent&) {}
     virtual void OnPortOpened(const PanelPortOpened&) {}
     virtual void OnPortClosed(const PanelPortClosed&) {}

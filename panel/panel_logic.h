@@ -27,6 +27,8 @@ class PanelLogic {
 
     // The panel's initialisation after its controls exist: port list, open button, list enabled.
     void OnInitDialog();
+    // The ports as the port list offers them, in its order, since FillPortList last ran.
+    std::vector<PanelPort> PortList() const;
 
     // One received byte and the number of the port it came from (the reply assembler).
     void OnPortByte(std::uint8_t byte, int portNumber);
@@ -134,6 +136,7 @@ class PanelLogic {
     void NotifySetpoints();
     void NotifyTemperature();
     void NotifyPower();
+    void NotifyPollSent();
     // Why the next set frame goes out and what was asked; SendSetFrame reports it and forgets
     // it, so a frame sent without a request reads as a resend.
     void NoteSetRequest(SetReason reason, double asked);

@@ -40,6 +40,7 @@ void PanelLogic::Poll() {
         QueueQuery(kQueryTempFrame);
         timers_.Wait(kFrameGapMs);
         QueueQuery(kQueryPowerFrame);
+        NotifyPollSent();
     }
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the installable packages into dist/ and prints their paths: the Debian package
-# (driverpanel_<version>_amd64.deb) and, cross-built with mingw-w64, the Windows setup program
-# and its portable .zip (driverpanel-<version>-win64.exe and .zip). Release builds without the
-# tests, in build/package-linux and build/package-windows.
+# Builds the installable packages into dist/ and prints their paths: the Debian packages
+# (driverpanel_<version>_amd64.deb, and driverpanel-tango_<version>_amd64.deb with the Tango
+# device server) and, cross-built with mingw-w64, the Windows setup program and its portable
+# .zip (driverpanel-<version>-win64.exe and .zip). Release builds without the tests, in
+# build/package-linux and build/package-windows.
 # Usage: scripts/package.sh [linux] [windows]   (default both; installs what is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +12,7 @@ dist=$root/dist
 platforms=("$@")
 ((${#platforms[@]})) || platforms=(linux windows)
 
-scripts/install-deps.sh build windows package >&2
+scripts/install-deps.sh build windows package tango >&2
 jobs=$(nproc)
 mkdir -p "$dist"
 # One time stamp for everything the packages carry (the tools that write the files and the

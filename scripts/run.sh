@@ -2,10 +2,24 @@
 # Installs what is missing, builds, starts the module simulator on a virtual port and opens the
 # panel on it. With a display, the panel is yours: pick "simulator" in PortList and press
 # OpenPort; the simulator stops when the panel closes. Without a display ($DISPLAY empty), the
-# panel runs on a virtual framebuffer, is operated for a few seconds (port opened, readings
-# awaited), and a screenshot is saved under artifacts/.
+# panel runs on a virtual framebuffer recording its readings, is operated for a few seconds
+# (port opened, readings awaited, trend window opened with Ctrl+T), and screenshots of both
+# windows and the recording are saved under artifacts/.
+# With --windows: the Windows program instead, under Wine on a private virtual framebuffer,
+# recording with --record and operated by the end-to-end driver (port opened, trend window
+# opened with Ctrl+T); its screenshots and recording go to artifacts/windows/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --windows ]]; then
+    scripts/install-deps.sh build windows
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j "$(nproc)" --target DriverPanel driverpanel_e2e_driver
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux -j "$(nproc)" --target driverpanel-sim
+    exec tests/windows/e2e/run_trend_e2e.sh build/windows build/linux/tools/simulator/driverpanel-sim \
+        "$PWD/artifacts/windows"
+fi
 
 readonly title="Orlevan D20220513"
 readonly build=build/linux
@@ -49,7 +63,7 @@ pids+=($!)
 wait_for 10 test -s "$work/display" || { echo "Xvfb did not start." >&2; exit 1; }
 export DISPLAY=":$(head -n 1 "$work/display")"
 
-"$build/panel/qt/driverpanel" &
+"$build/panel/qt/driverpanel" --record "$artifacts/readings.csv" &
 panel=$!
 pids+=("$panel")
 window=$(timeout 20 xdotool search --sync --name "$title" | head -n 1) ||
@@ -68,6 +82,16 @@ if ! wait_for 20 polled_power; then
 fi
 import -window "$window" "$artifacts/panel.png"
 echo "The panel read the simulator; screenshot: $artifacts/panel.png"
+
+# The trend window, on its 1-minute span (its first button has the focus), after some readings.
+xdotool key --window "$window" ctrl+t
+trend=$(timeout 10 xdotool search --sync --onlyvisible --name "Readings over time" | head -n 1) ||
+    { echo "The trend window did not open with Ctrl+T." >&2; exit 1; }
+xdotool windowfocus --sync "$trend"
+xdotool key --window "$trend" space
+sleep 8
+import -window "$trend" "$artifacts/trend.png"
+echo "The trend window: $artifacts/trend.png; the recording: $artifacts/readings.csv"
 
 # Close the panel as its close box does (WM_DELETE_WINDOW), with the port still open: the
 # program must end at once.

@@ -15,10 +15,18 @@ failed=()
 for platform in "${platforms[@]}"; do
     case $platform in
     linux)
-        deb=$(grep '\.deb$' <<<"$packages")
+        deb=$(grep '/driverpanel_[^/]*\.deb$' <<<"$packages")
+        tango_deb=$(grep '/driverpanel-tango_[^/]*\.deb$' <<<"$packages" || true)
         echo "--- the Debian package"
         tests/package/deb_test.sh "$deb" build/package-linux/artifacts || failed+=(deb)
         tests/package/deb_missing_file_test.sh "$deb" || failed+=("deb test's own failure")
+        echo "--- the Tango device server's Debian package"
+        if [[ -n $tango_deb ]]; then
+            tests/package/deb_tango_test.sh "$tango_deb" "$deb" || failed+=(deb-tango)
+        else
+            echo "FAILED: no driverpanel-tango package was built" >&2
+            failed+=(deb-tango)
+        fi
         ;;
     windows)
         setup=$(grep '\.exe$' <<<"$packages")

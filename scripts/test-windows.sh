@@ -15,11 +15,13 @@ source "$root/tests/windows/e2e/wine_bed.sh"
 jobs=$(nproc)
 ((jobs > 2)) && jobs=2
 
-# COM port n whose far end hangs up once the file trigger exists, as a pulled adapter does.
+# COM port n whose far end hangs up once the file trigger exists, as a pulled adapter does. The
+# waiting shell also ends with its socat: a run of selected tests may never pull the trigger.
 com_hang_up() {
     local n=$1 trigger=$2
     socat pty,raw,echo=0,link="$run/com$n" \
-        SYSTEM:"while [ ! -e '$trigger' ]; do sleep 0.05; done" 2>"$run/socat-com$n.log" &
+        SYSTEM:"while [ ! -e '$trigger' ] && kill -0 \$PPID 2>/dev/null; do sleep 0.05; done" \
+        2>"$run/socat-com$n.log" &
     pids+=($!)
     wait_for 10 test -e "$run/com$n"
     link_com "$n" "$run/com$n"
@@ -59,14 +61,17 @@ wineserver -p 2>>"$run/wineserver.log"
 # each test program allows only five.
 wine cmd.exe /c exit >/dev/null 2>&1 || true
 
-# COM3-COM4: the port object's tests play the module on COM4. COM5: hangs up on request.
-# COM16 is never linked: the tests use it as the port that is not there.
+# COM3-COM4: the port object's tests play the module on COM4. COM5 and COM6: hang up on request,
+# once each (COM5 for the port object, COM6 for the panel program). COM16 is never linked: the
+# tests use it as the port that is not there.
 com_pair "$run" 3 4
 com_hang_up 5 "$run/hang-up-com5"
+com_hang_up 6 "$run/hang-up-com6"
 export DRIVERPANEL_TEST_COM=3 DRIVERPANEL_TEST_FAR_COM=4
-export DRIVERPANEL_TEST_HANGUP_COM=5
+export DRIVERPANEL_TEST_HANGUP_COM=5 DRIVERPANEL_TEST_PANEL_HANGUP_COM=6
 DRIVERPANEL_TEST_HANGUP_TRIGGER=$(windows_path "$run/hang-up-com5")
-export DRIVERPANEL_TEST_HANGUP_TRIGGER
+DRIVERPANEL_TEST_PANEL_HANGUP_TRIGGER=$(windows_path "$run/hang-up-com6")
+export DRIVERPANEL_TEST_HANGUP_TRIGGER DRIVERPANEL_TEST_PANEL_HANGUP_TRIGGER
 
 echo "--- running the windows tests under Wine"
 status=0
@@ -74,6 +79,8 @@ ctest --test-dir "$build" -j "$jobs" --output-on-failure --timeout 300 "$@" || s
 if (($# == 0)); then
     echo "--- running the panel end to end under Wine"
     tests/windows/e2e/run_e2e.sh "$build" || status=$?
+    echo "--- running the trend window and the recording end to end under Wine"
+    tests/windows/e2e/run_trend_e2e.sh "$build" || status=$?
 fi
 if ((status == 0)); then
     echo "Windows tests under Wine: all passed."

@@ -7,7 +7,7 @@
 # are taken (scripts/bench-*.sh take them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build windows fuzz package bench
+scripts/install-deps.sh build windows fuzz package bench tango
 
 # Everything printed is also kept, so the closing tally can count what ctest ran.
 mkdir -p build

@@ -20,4 +20,8 @@ inline constexpr AccessibleName kAccessibleNames[] = {
     {IDC_PORT_LIST, "Serial port"},
 };
 
+// What a screen reader hears of a reading (LD temp, power) not refreshed for a while: its
+// description, beside its name and its last value.
+inline constexpr std::string_view kStaleReadingDescription = "stale";
+
 #endif

@@ -15,6 +15,7 @@ constexpr const char* kDescription =
     "Control panel for a laser-diode driver module on a serial port: opens the port, shows the\n"
     "module's drive-current setpoint, sets it, and polls the diode temperature and the optical\n"
     "power.";
+constexpr const char* kRecordOption = "record";
 constexpr int kUsageStatus = 2;
 // The words Qt's parser gives to its help and version options.
 constexpr const char* kInformationWords[] = {"-h", "--help", "-?", "--help-all", "-v", "--version"};
@@ -23,6 +24,10 @@ void DescribeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kRecordOption),
+        QStringLiteral("Record the readings to <file> (CSV, one row per poll) from the start."),
+        QStringLiteral("file")));
 }
 
 }  // namespace
@@ -38,7 +43,7 @@ bool AsksOnlyForInformation(int argc, char** argv) {
     return false;
 }
 
-std::optional<int> HandleCommandLine(const QCoreApplication& app) {
+std::optional<int> HandleCommandLine(const QCoreApplication& app, QString* recordPath) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgramName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kDriverPanelVersion));
     QCommandLineParser parser;
@@ -57,11 +62,14 @@ std::optional<int> HandleCommandLine(const QCoreApplication& app) {
         // the program with status 0.
         parser.process(arguments);
     }
+    if (recordPath != nullptr) {
+        *recordPath = parser.value(QString::fromLatin1(kRecordOption));
+    }
     return std::nullopt;
 }
 
 int RejectCommandLine(const QString& problem) {
     QTextStream(stderr) << kProgramName << ": " << problem << " Usage: " << kProgramName
-                        << " [--help | --help-all | --version] [Qt options]\n";
+                        << " [--record FILE] [--help | --help-all | --version] [Qt options]\n";
     return kUsageStatus;
 }

@@ -3,6 +3,7 @@
 
 #include "panel/qt/driver_panel_dlg.h"
 #include "panel/qt/panel_host.h"
+#include "panel/qt/trend_host.h"
 
 CDriverPanelApp::CDriverPanelApp(int& argc, char** argv)
     : QApplication(argc, argv), host_(std::make_unique<PanelHost>()) {}
@@ -12,6 +13,10 @@ CDriverPanelApp::~CDriverPanelApp() = default;
 
 int CDriverPanelApp::InitInstance() {
     CDriverPanelDlg panel(*host_);
+    if (!recordPath_.isEmpty()) {
+        // A file that cannot be written is reported; the panel runs all the same.
+        panel.Trend().StartRecording(recordPath_);
+    }
     panel.exec();
     return 0;
 }

@@ -4,6 +4,7 @@
 #define DRIVERPANEL_PANEL_QT_DRIVER_PANEL_APP_H
 
 #include <QApplication>
+#include <QString>
 #include <memory>
 
 class PanelHost;
@@ -18,8 +19,12 @@ class CDriverPanelApp : public QApplication {
     // Runs the panel until it closes; the program's exit code.
     int InitInstance();
 
+    // Records the readings to this file from the start (--record); empty: no recording.
+    void RecordFromStart(const QString& path) { recordPath_ = path; }
+
   private:
     std::unique_ptr<PanelHost> host_;  // the program's port object and device state
+    QString recordPath_;
 };
 
 #endif

@@ -3,12 +3,14 @@
 #include "panel/qt/driver_panel_dlg.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 #include "panel/qt/accessible_names.h"
@@ -18,6 +20,7 @@
 #include "panel/qt/panel_font.h"
 #include "panel/qt/port_list.h"
 #include "panel/qt/tick_slider.h"
+#include "panel/qt/trend_host.h"
 
 namespace {
 
@@ -100,6 +103,16 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
     connect(&hotPlug_, &QSocketNotifier::activated, this, &CDriverPanelDlg::OnHotPlug);
     qApp->installEventFilter(&preTranslation_);
     OnInitDialog();
+
+    // The trend window is reached without a control in the panel's layout: Ctrl+T, and the
+    // panel's context menu.
+    trend_ = std::make_unique<TrendHost>(logic_, this);
+    auto* showTrend = new QAction(QStringLiteral("Readings over time\u2026"), this);
+    showTrend->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    showTrend->setShortcutContext(Qt::WindowShortcut);
+    connect(showTrend, &QAction::triggered, this, [this] { trend_->ShowWindow(); });
+    addAction(showTrend);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 CDriverPanelDlg::~CDriverPanelDlg() {
@@ -205,7 +218,14 @@ void CDriverPanelDlg::SetControlText(int controlId, const std::string& text) {
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        // Selecting all is no edit, so a reply may rewrite the field between Ctrl+A and the
+        // operator's first digit: that digit must replace the value written, not join what a
+        // Backspace leaves of it. The selection would otherwise go with the old text.
+        const bool allSelected = edit->hasSelectedText() && edit->selectedText() == edit->text();
         edit->setText(value);
+        if (allSelected) {
+            edit->selectAll();
+        }
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(value);
     }
@@ -283,7 +303,26 @@ void CDriverPanelDlg::EndCurrentEdit() {
     static_cast<QLineEdit*>(Control(IDC_CURRENT))->setModified(false);
 }
 
-void CDriverPanelDlg::SetReadingStale(int, bool) {}
+// A stale reading keeps its text, drawn in the colour of disabled text, and its description tells
+// a screen reader. The label itself stays enabled: nothing about it is unavailable, and a
+// disabled control would be announced as such rather than as stale.
+void CDriverPanelDlg::SetReadingStale(int controlId, bool stale) {
+    QWidget* reading = Control(controlId);
+    if (reading == nullptr) {
+        return;
+    }
+    if (stale) {
+        QPalette greyed = palette();
+        const QColor disabledText = greyed.color(QPalette::Disabled, QPalette::WindowText);
+        greyed.setColor(QPalette::Active, QPalette::WindowText, disabledText);
+        greyed.setColor(QPalette::Inactive, QPalette::WindowText, disabledText);
+        reading->setPalette(greyed);
+        reading->setAccessibleDescription(FromTemplate(kStaleReadingDescription));
+    } else {
+        reading->setPalette(QPalette());  // the panel's own again
+        reading->setAccessibleDescription(QString());
+    }
+}
 
 void CDriverPanelDlg::ShowWarning(const std::string& text, const std::string& title) {
     ShowWarningBox(this, text, title);

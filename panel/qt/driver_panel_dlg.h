@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QSocketNotifier>
 #include <map>
+#include <memory>
 
 #include "panel/panel_logic.h"
 #include "panel/panel_window.h"
@@ -17,6 +18,7 @@
 class CNumberEdit;
 class CTickSlider;
 class CPortList;
+class TrendHost;
 
 class CDriverPanelDlg : public QDialog, public PanelWindow {
     Q_OBJECT
@@ -29,6 +31,8 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
 
     QWidget* Control(int controlId) const;
     const QtUiTimers& Timers() const { return timers_; }
+    // The readings over time and their recording (Ctrl+T, or the panel's context menu).
+    TrendHost& Trend() { return *trend_; }
 
     // PanelWindow
     void SetControlText(int controlId, const std::string& text) override;
@@ -68,6 +72,7 @@ class CDriverPanelDlg : public QDialog, public PanelWindow {
     CNumberEdit* current_ = nullptr;
     CTickSlider* slider_ = nullptr;
     CPortList* portList_ = nullptr;
+    std::unique_ptr<TrendHost> trend_;  // listens to logic_ until destroyed, before it
 };
 
 #endif

@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
         return RejectCommandLine(QStringLiteral("nothing to show."));
     }
     CDriverPanelApp app(argc, argv);
-    if (const std::optional<int> exitCode = HandleCommandLine(app)) {
+    QString recordPath;
+    if (const std::optional<int> exitCode = HandleCommandLine(app, &recordPath)) {
         return *exitCode;
     }
+    app.RecordFromStart(recordPath);
     return app.InitInstance();
 }

@@ -10,6 +10,11 @@ class CDriverPanelApp {
     // Runs the panel as the program's main and only window; returns FALSE, so the application
     // ends when the panel closes.
     BOOL InitInstance();
+    // The program's exit status: 2 for a command line it did not understand.
+    int ExitCode() const { return exitCode_; }
+
+  private:
+    int exitCode_ = 0;
 };
 
 #endif

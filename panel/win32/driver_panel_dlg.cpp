@@ -33,15 +33,18 @@ const MessageEntry<CDriverPanelDlg> CDriverPanelDlg::kMessageTable[] = {
     // The close box and the system menu's Close.
     OnCommand(IDCANCEL, BN_CLICKED, &CDriverPanelDlg::OnCancel),
     ::OnMessage(WM_ACTIVATE, &CDriverPanelDlg::OnActivate),
+    ::OnMessage(WM_SYSCOMMAND, &CDriverPanelDlg::OnSysCommand),
 };
 
-CDriverPanelDlg::CDriverPanelDlg(CCommPort& port, DeviceState& state)
+CDriverPanelDlg::CDriverPanelDlg(CCommPort& port, DeviceState& state, std::wstring recordPath)
     : CModalDialog(IDD_PANEL_DIALOG, nullptr),
       icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       window_(*this, slider_, portList_),
       timers_(*this),
       port_(port),
-      logic_(state, window_, timers_, port, portProbe_) {}
+      logic_(state, window_, timers_, port, portProbe_),
+      trend_(logic_, timers_),
+      recordPath_(std::move(recordPath)) {}
 
 void CDriverPanelDlg::DoDataExchange() {
     current_.Bind(Handle(), IDC_CURRENT);
@@ -64,12 +67,26 @@ BOOL CDriverPanelDlg::OnInitDialog() {
     GetClientRect(current_.Handle(), &text);
     OffsetRect(&text, 0, kCurrentTextDropPixels);
     current_.Send(EM_SETRECT, 0, reinterpret_cast<LPARAM>(&text));
+
+    // The trend window is reached without a control in the panel's layout: Ctrl+T and the system
+    // menu. A file that cannot be written is reported; the panel runs all the same.
+    trend_.Attach(Handle());
+    if (!recordPath_.empty()) {
+        trend_.StartRecording(recordPath_);
+    }
     return TRUE;
 }
 
 bool CDriverPanelDlg::PreTranslateMessage(const MSG& message) {
+    if (trend_.PreTranslate(message)) {
+        return true;
+    }
     int controlId = message.hwnd == Handle() ? 0 : GetDlgCtrlID(message.hwnd);
     return logic_.PreTranslate(ToInputMessage(message.message, message.wParam, controlId));
+}
+
+bool CDriverPanelDlg::PreTranslateOther(MSG& message) {
+    return trend_.PreTranslateOther(message);
 }
 
 HandlerResult CDriverPanelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -144,4 +161,11 @@ HandlerResult CDriverPanelDlg::OnActivate(WPARAM state, LPARAM) {
         logic_.OnDeactivate();
     }
     return std::nullopt;  // the dialog still keeps its focus control as usual
+}
+
+HandlerResult CDriverPanelDlg::OnSysCommand(WPARAM command, LPARAM) {
+    if (trend_.OnSysCommand(command)) {
+        return 0;
+    }
+    return std::nullopt;
 }

@@ -6,8 +6,10 @@
 #include "panel/device_state.h"
 #include "panel/panel_logic.h"
 #include "panel/win32/control.h"
+#include "panel/win32/focus_wheel_control.h"
 #include "panel/win32/modal_dialog.h"
 #include "panel/win32/number_edit.h"
+#include "panel/win32/trend_host.h"
 #include "panel/win32/win32_panel_window.h"
 #include "panel/win32/win32_port_service.h"
 #include "panel/win32/win32_ui_timers.h"
@@ -15,12 +17,14 @@
 
 class CDriverPanelDlg : public CModalDialog {
   public:
-    // The program's one port object and device state, both with program lifetime.
-    CDriverPanelDlg(CCommPort& port, DeviceState& state);
+    // The program's one port object and device state, both with program lifetime; a recording
+    // from the start to `recordPath` unless it is empty.
+    CDriverPanelDlg(CCommPort& port, DeviceState& state, std::wstring recordPath = {});
 
   protected:
     BOOL OnInitDialog() override;
     bool PreTranslateMessage(const MSG& message) override;
+    bool PreTranslateOther(MSG& message) override;
     HandlerResult OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void BeforeDefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -37,13 +41,14 @@ class CDriverPanelDlg : public CModalDialog {
     HandlerResult OnPortRxChar(WPARAM wParam, LPARAM lParam);
     HandlerResult OnCancel(WPARAM wParam, LPARAM lParam);
     HandlerResult OnActivate(WPARAM wParam, LPARAM lParam);
+    HandlerResult OnSysCommand(WPARAM wParam, LPARAM lParam);
 
     static const MessageEntry<CDriverPanelDlg> kMessageTable[];
 
     // Bound controls and the application icon; UI thread only.
     CNumberEdit current_;
-    CControl slider_;
-    CControl portList_;
+    CFocusWheelControl slider_;
+    CFocusWheelControl portList_;
     CControl openPort_;
     HICON icon_;
 
@@ -52,6 +57,8 @@ class CDriverPanelDlg : public CModalDialog {
     CCommPort& port_;
     Win32PortProbe portProbe_;
     PanelLogic logic_;
+    Win32TrendHost trend_;  // listens to logic_
+    std::wstring recordPath_;
 };
 
 #endif

@@ -26,7 +26,8 @@ INT_PTR CModalDialog::DoModal() {
             PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
-        if (BelongsToDialog(message.hwnd) && PreTranslateMessage(message)) {
+        if (BelongsToDialog(message.hwnd) ? PreTranslateMessage(message)
+                                          : PreTranslateOther(message)) {
             continue;
         }
         if (!IsDialogMessageW(hwnd_, &message)) {

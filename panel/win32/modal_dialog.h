@@ -32,6 +32,11 @@ class CModalDialog {
     // sees it. True swallows the message.
     virtual bool PreTranslateMessage(const MSG& message) = 0;
 
+    // Every message the loop takes for another window of the thread (a modeless window the
+    // dialog shows), before it is dispatched. True when it was taken, e.g. by that window's own
+    // keyboard navigation.
+    virtual bool PreTranslateOther(MSG& /*message*/) { return false; }
+
     // The derived class's message table.
     virtual HandlerResult OnMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 

@@ -11,8 +11,27 @@ Win32PanelWindow::Win32PanelWindow(const CModalDialog& dialog, const CControl& s
                                    const CControl& portList)
     : dialog_(dialog), slider_(slider), portList_(portList) {}
 
+// Selecting all is no edit, so a reply may rewrite the current field between Ctrl+A and the
+// operator's first digit. A rewritten edit control drops its selection and puts the caret at
+// the start, where that digit would join the value written ("4300"): a field all selected stays
+// all selected, and a text that does not change is not rewritten at all (the field counts as
+// written by the panel all the same, as after a rewrite).
 void Win32PanelWindow::SetControlText(int controlId, const std::string& text) {
-    SetDlgItemTextA(dialog_.Handle(), controlId, text.c_str());
+    const HWND control = dialog_.Control(controlId);
+    if (ControlText(controlId) == text) {
+        SendMessageA(control, EM_SETMODIFY, FALSE, 0);
+        return;
+    }
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    const bool allSelected = controlId == IDC_CURRENT && GetFocus() == control && start == 0 &&
+                             end > 0 && end == static_cast<DWORD>(GetWindowTextLengthA(control));
+    SetWindowTextA(control, text.c_str());
+    if (allSelected) {
+        SendMessageA(control, EM_SETSEL, 0, -1);
+    }
 }
 
 std::string Win32PanelWindow::ControlText(int controlId) {
@@ -88,7 +107,11 @@ void Win32PanelWindow::EndCurrentEdit() {
     SendDlgItemMessageA(dialog_.Handle(), IDC_CURRENT, EM_SETMODIFY, FALSE, 0);
 }
 
-void Win32PanelWindow::SetReadingStale(int, bool) {}
+// A disabled static control draws its text greyed and is reported unavailable to screen readers;
+// it takes no input either way, so disabling it changes nothing else.
+void Win32PanelWindow::SetReadingStale(int controlId, bool stale) {
+    EnableWindow(dialog_.Control(controlId), stale ? FALSE : TRUE);
+}
 
 void Win32PanelWindow::ShowWarning(const std::string& text, const std::string& title) {
     MessageBoxA(dialog_.Handle(), text.c_str(), title.c_str(), MB_OK);

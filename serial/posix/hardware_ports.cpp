@@ -3,6 +3,7 @@
 // tens of milliseconds, too slow to repeat on each probe.
 #include "serial/posix/hardware_ports.h"
 
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -54,4 +55,25 @@ std::vector<HardwarePort> ListHardwarePorts(const std::string& ttyClassDirectory
         ports.push_back({name, "/dev/" + DeviceName(node + "/uevent").value_or(name)});
     }
     return ports;
+}
+
+bool IsSerialTty(dev_t device, const std::string& charDeviceDirectory) {
+    // Unix98 pty slaves (/dev/pts/N) have majors 136 to 143 and no node in sysfs.
+    constexpr unsigned kFirstPtySlaveMajor = 136;
+    constexpr unsigned kPtySlaveMajors = 8;
+    const unsigned majorNumber = major(device);
+    if (majorNumber >= kFirstPtySlaveMajor && majorNumber < kFirstPtySlaveMajor + kPtySlaveMajors) {
+        return true;
+    }
+    const std::string node = charDeviceDirectory + "/" + std::to_string(majorNumber) + ":" +
+                             std::to_string(minor(device));
+    char subsystem[256];
+    const ssize_t length = readlink((node + "/subsystem").c_str(), subsystem, sizeof subsystem - 1);
+    if (length <= 0) {
+        return false;
+    }
+    const std::string_view linked(subsystem, static_cast<std::size_t>(length));
+    return (linked == "tty" || linked.ends_with("/tty")) &&
+           access((node + "/device").c_str(), F_OK) == 0 &&
+           !IsPhantomUart(ReadAttribute(node + "/type"));
 }

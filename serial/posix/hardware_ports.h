@@ -2,6 +2,8 @@
 #ifndef DRIVERPANEL_SERIAL_POSIX_HARDWARE_PORTS_H
 #define DRIVERPANEL_SERIAL_POSIX_HARDWARE_PORTS_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,5 +23,13 @@ constexpr const char* kSysTtyClass = "/sys/class/tty";
 // a device behind it, less the phantom UARTs. The 8250 driver creates ttyS0..ttyS31 whether or
 // not a UART answers; those have UART type 0. Works without udevd.
 std::vector<HardwarePort> ListHardwarePorts(const std::string& ttyClassDirectory = kSysTtyClass);
+
+constexpr const char* kSysCharDevices = "/sys/dev/char";
+
+// Whether a character device is a serial line the panel can drive: a pseudo-terminal's slave end
+// (a simulator's pty, a socat link), or a tty with a device behind it that is no phantom UART.
+// Consoles, /dev/tty, ptmx and devices that are no tty at all (/dev/null, /dev/zero) are not.
+// Read from the device number and sysfs only: the device is never opened.
+bool IsSerialTty(dev_t device, const std::string& charDeviceDirectory = kSysCharDevices);
 
 #endif

@@ -19,6 +19,13 @@ bool IsCharDevice(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
 }
 
+// A link in the virtual-port directory counts only when it leads to a serial line: one to
+// /dev/null, /dev/zero or /dev/tty would be offered as a port and "open" without a module.
+bool IsSerialTtyNode(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode) && IsSerialTty(info.st_rdev);
+}
+
 // ttyS2 before ttyS10: names compare by their text, then by their trailing number.
 bool NameLess(const std::string& a, const std::string& b) {
     auto split = [](const std::string& name) {
@@ -46,7 +53,7 @@ std::vector<FoundPort> ListVirtualPorts(const std::string& directory) {
     for (const std::string& name : ListEntryNames(directory)) {
         const std::string path = directory + "/" + name;
         struct stat link {};
-        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || !IsCharDevice(path)) {
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || !IsSerialTtyNode(path)) {
             continue;
         }
         ports.push_back({path, name, path});

@@ -232,6 +232,19 @@ void CCommPort::Shutdown() {
     }
 }
 
+bool CCommPort::StopUnlessReporting() {
+    while (workerAlive_.load() != 0) {
+        if (workerReporting_.load()) {
+            return false;
+        }
+        SetEvent(shutdownEvent_);
+        WaitForSingleObject(workerThread_, kStopPollMs);
+    }
+    ReleaseWorkerThread();
+    ClosePort();
+    return true;
+}
+
 void CCommPort::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
     LockGuard queueGuard(queueLock_);
     if (writeQueue_.Push(bytes, count) && writeEvent_ != nullptr) {

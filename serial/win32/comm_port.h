@@ -49,6 +49,12 @@ class CCommPort : public PortService {
     // next Setup.
     void Shutdown() override;
 
+    // For the program's end, once the panel has gone: stops the worker and closes the port, as
+    // the destructor would, unless the worker is showing its "Application Error" box, which no
+    // one may be left to dismiss. Then it returns false at once, with the worker and the port
+    // left as they are: the caller ends the process, which takes the box and the port with it.
+    bool StopUnlessReporting();
+
     // Hands a frame to the worker, which writes the queued frames one by one, in order.
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
@@ -61,13 +67,11 @@ class CCommPort : public PortService {
     friend bool ReceivePending(CCommPort& port);
     friend bool SendPending(CCommPort& port);
 
-    // Before the worker starts and after Setup: abort reads and writes, clear both queues.
+    // Before the worker starts and after Setup: abort reads and writes, clear both queues. A
+    // write purges nothing: what the module sent is read whatever is written meanwhile, and the
+    // reply assembler resynchronises on the next header after stale bytes.
     static constexpr DWORD kPurgeAll =
         PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
-    // Before each write: discard what was received but not read. The transmit side is left
-    // alone: no write of ours is pending then, and clearing it could only cut short the tail of
-    // the previous frame still on its way out of the adapter.
-    static constexpr DWORD kPurgeReceived = PURGE_RXABORT | PURGE_RXCLEAR;
 
     // Index of each event in events_: when several are signalled, the lowest index wins.
     enum EventIndex : DWORD { kShutdownIndex = 0, kSerialEventIndex = 1, kWriteIndex = 2 };
@@ -95,10 +99,12 @@ class CCommPort : public PortService {
     CRITICAL_SECTION lock_;
     // Written by StartWorker (1) and by the worker as it leaves (0); polled by the stop loops.
     std::atomic<LONG> workerAlive_{0};
+    // Set by the worker while its "Application Error" box is up; read by StopUnlessReporting.
+    std::atomic<bool> workerReporting_{false};
     // Manual-reset; signalled to make the worker leave. Created by the first Setup.
     HANDLE shutdownEvent_ = nullptr;
     // Opened and closed only while no worker runs (Setup also holds lock_). The worker holds lock_
-    // for each status query and read, and for each purge and write.
+    // for each status query and read, and for each write.
     HANDLE portHandle_ = INVALID_HANDLE_VALUE;
     // Manual-reset; signalled while frames wait in writeQueue_.
     HANDLE writeEvent_ = nullptr;

@@ -97,8 +97,8 @@ bool CCommPort::HandleSerialEvent() {
 
 bool ReceivePending(CCommPort& port) {
     // Bytes read since a frame was queued. The frame waits for at most one reply's worth, so a
-    // reply it found arriving is read whole before the write's purge, and a line that never
-    // falls quiet still lets the frame out.
+    // line that never falls quiet still lets it out; what is left unread then stays in the
+    // driver and is read after the write.
     std::size_t readWhileFrameWaits = 0;
     for (;;) {
         switch (port.NextRequest()) {
@@ -150,8 +150,7 @@ bool SendPending(CCommPort& port) {
     {
         LockGuard queueGuard(port.queueLock_);
         frame = port.writeQueue_.Pop();
-        // One frame per pass, so bytes that arrive between frames are read before the next
-        // frame's purge.
+        // One frame per pass, so bytes that arrive between frames reach the panel in between.
         if (!port.writeQueue_.Empty()) {
             SetEvent(port.writeEvent_);
         }
@@ -165,7 +164,6 @@ bool SendPending(CCommPort& port) {
         LockGuard guard(port.lock_);
         port.transfer_.Offset = 0;
         port.transfer_.OffsetHigh = 0;
-        PurgeComm(port.portHandle_, CCommPort::kPurgeReceived);
         DWORD written = 0;
         // Waited for to the end under the lock: the frame is whole on its way before anything
         // else touches the port.
@@ -200,6 +198,8 @@ bool CCommPort::ReportWorkerFailure(const char* operation, DWORD errorCode) {
     COMSTAT status = {};
     const bool portAnswers = ClearCommError(portHandle_, &errors, &status) != FALSE;
     SetLastError(errorCode);
+    workerReporting_.store(true);
     ReportError(operation);
+    workerReporting_.store(false);
     return portAnswers;
 }

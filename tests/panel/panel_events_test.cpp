@@ -439,6 +439,10 @@ TEST(TypedInputs, OpenByNumberOrListedNameAndClose) {
         SCOPED_TRACE(c.name);
         PanelHarness panel;
         panel.Start({3, 4});
+        const std::vector<PanelPort> listed = panel.logic.PortList();
+        ASSERT_EQ(listed.size(), 2u);
+        EXPECT_EQ(listed[1].number, 4);
+        EXPECT_EQ(listed[1].name, "COM4");
         panel.port.setupResult = c.setupWorks;
         panel.port.refusedAs = c.result;  // the port's own reason reaches the host unchanged
         const OpenOutcome outcome = c.open(panel.logic);

@@ -80,6 +80,7 @@ TEST(CommandLine, AnythingElseGetsOneLineOfUsageAndStatus2) {
         {"COM3"},
         {"--version", "extra"},
         {"-style", "fusion", "--current=100"},
+        {"--record"},  // without its file
         // Qt takes "--version" as the style's name: nothing is left to show, and no hidden
         // panel may start instead.
         {"-style", "--version"},

@@ -1,11 +1,24 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs a test program on a private X server with Qt's X11 platform: for tests whose input comes
 # from the X server itself (xdotool), which Qt's offscreen platform has none of.
 # Usage: run_on_xvfb.sh PROGRAM [ARGS...]
 #
-# The search for a free display starts at a random number, not at xvfb-run's 99: test runs side
-# by side on one machine would otherwise race for the same display, and the loser's program
-# finds no X server it may use.
-first_display=$(shuf -i 100-3000 -n 1)
-exec xvfb-run -a -n "$first_display" -s "-screen 0 1024x768x24 -nolisten tcp" \
-    env QT_QPA_PLATFORM=xcb "$@"
+# The X server picks a free display itself and names it only once it accepts clients
+# (-displayfd). Guessing a free number first (xvfb-run -a) races with test runs side by side on
+# one machine, and a loser's program finds no X server it may use.
+set -u
+. "$(dirname "$0")/../../scripts/lib/processes.sh"
+
+work=$(mktemp -d)
+after_reaping() { rm -rf "$work"; }
+
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+if ! wait_for 30 test -s "$work/display"; then
+    echo "Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+fi
+export DISPLAY=":$(head -n 1 "$work/display")"
+export QT_QPA_PLATFORM=xcb
+"$@"

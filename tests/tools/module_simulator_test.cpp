@@ -300,6 +300,119 @@ TEST(Faults, DelayedRepliesFallDueLaterAndKeepTheirOrder) {
     EXPECT_FALSE(module.NextDue().has_value());
 }
 
+// Lost set frames and confirmations: what the module then holds, and what the panel hears.
+struct LostSetCase {
+    const char* name;
+    unsigned ignoredSetFrames;
+    bool silentSet;
+    std::vector<std::uint16_t> sets;  // sent one after the other
+    std::vector<std::uint16_t> confirmed;
+    std::uint16_t held;  // setpoint A at the end, as the configuration reply reports it
+};
+
+class LostSets : public testing::TestWithParam<LostSetCase> {};
+
+TEST_P(LostSets, LeaveTheModuleAtWhatItTookAndConfirmOnlyThat) {
+    const LostSetCase& c = GetParam();
+    ModuleConfig config = TestConfig();
+    config.faults.ignoredSetFrames = c.ignoredSetFrames;
+    config.silentSet = c.silentSet;
+    std::vector<std::string> verdicts;
+    ModuleSimulator module(config, kStart, [&](const LineEvent& e) {
+        if (e.direction == LineEvent::Direction::Received) {
+            verdicts.push_back(e.verdict);
+        }
+    });
+    std::vector<std::uint16_t> confirmed;
+    for (std::uint16_t value : c.sets) {
+        const Bytes reply = module.OnBytes(Set(CMD_SET_A, value), kOneSecondIn);
+        if (!reply.empty()) {
+            ASSERT_EQ(reply[kCodeIndex], REPLY_SETPOINTS);
+            confirmed.push_back(ReadU16(reply, kDataIndex));
+        }
+    }
+    EXPECT_EQ(confirmed, c.confirmed);
+    EXPECT_EQ(module.SetpointA(), c.held);
+    const Bytes config_reply = module.OnBytes(Query(CMD_QUERY_CONFIG), kOneSecondIn);
+    ASSERT_EQ(config_reply.size(), 19u);
+    EXPECT_EQ(ReadU16(config_reply, 6), c.held);
+    const auto lost =
+        static_cast<std::size_t>(std::count(verdicts.begin(), verdicts.end(), "lost"));
+    EXPECT_EQ(lost, std::min<std::size_t>(c.ignoredSetFrames, c.sets.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, LostSets,
+    testing::Values(LostSetCase{"NoneLost", 0, false, {300, 310}, {300, 310}, 310},
+                    LostSetCase{"FirstLost", 1, false, {300, 310}, {310}, 310},
+                    LostSetCase{"AllLost", 5, false, {300, 310}, {}, 100},
+                    LostSetCase{"ConfirmationsLost", 0, true, {300, 310}, {}, 310},
+                    LostSetCase{"FrameAndConfirmationsLost", 1, true, {300, 310}, {}, 310}),
+    CaseName());
+
+// A late confirmation leaves when due; the readings asked meanwhile overtake it.
+struct LateConfirmationCase {
+    const char* name;
+    milliseconds low;
+    milliseconds high;
+};
+
+class LateConfirmations : public testing::TestWithParam<LateConfirmationCase> {};
+
+TEST_P(LateConfirmations, LeaveWithinTheirDelayBehindNoReading) {
+    const LateConfirmationCase& c = GetParam();
+    ModuleConfig config = TestConfig();
+    config.faults.confirmDelayMin = c.low;
+    config.faults.confirmDelayMax = c.high;
+    ModuleSimulator module(config, kStart);
+    for (int set = 0; set < 20; ++set) {
+        const SimTime sent = kStart + std::chrono::seconds(10 * set);
+        EXPECT_TRUE(
+            module.OnBytes(Set(CMD_SET_A, static_cast<std::uint16_t>(200 + set)), sent).empty());
+        const Bytes reading = module.OnBytes(Query(CMD_QUERY_TEMP), sent + milliseconds(1));
+        ASSERT_EQ(reading.size(), 9u) << "a reading waited for the confirmation";
+        EXPECT_EQ(reading[kCodeIndex], REPLY_TEMP);
+        ASSERT_TRUE(module.NextDue().has_value());
+        const auto delay = *module.NextDue() - sent;
+        EXPECT_GE(delay, c.low);
+        EXPECT_LE(delay, c.high);
+        const Bytes confirmation = module.TakeDue(*module.NextDue());
+        ASSERT_EQ(confirmation.size(), 9u);
+        EXPECT_EQ(confirmation[kCodeIndex], REPLY_SETPOINTS);
+        EXPECT_EQ(ReadU16(confirmation, kDataIndex), 200 + set);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Delays, LateConfirmations,
+    testing::Values(LateConfirmationCase{"Fixed", milliseconds(800), milliseconds(800)},
+                    LateConfirmationCase{"Drawn", milliseconds(700), milliseconds(1200)}),
+    CaseName());
+
+// Without the variant byte the reply ends after the maxima; its length byte says where.
+class ShortConfigReplies : public testing::TestWithParam<std::uint8_t> {};
+
+TEST_P(ShortConfigReplies, CarrySetpointsAndMaximaUnderTheirLength) {
+    const std::uint8_t length = GetParam();
+    ModuleConfig config = TestConfig(2);
+    config.configLength = length;
+    ModuleSimulator module(config, kStart);
+    const Bytes reply = module.OnBytes(Query(CMD_QUERY_CONFIG), kOneSecondIn);
+    ASSERT_EQ(reply.size(), kLengthIndex + length + 1u);
+    EXPECT_EQ(reply[kLengthIndex], length);
+    EXPECT_EQ(reply.back(), Checksum(std::span(reply).first(reply.size() - 1)));
+    EXPECT_EQ(ReadU16(reply, 6), 100);
+    EXPECT_EQ(ReadU16(reply, 8), 200);
+    EXPECT_EQ(ReadU16(reply, 10), 500);
+    EXPECT_EQ(ReadU16(reply, 12), 600);
+    if (length == 16) {
+        EXPECT_EQ(reply[17], 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ShortConfigReplies,
+                         testing::Values<std::uint8_t>(12, 13, 14, 15, 16));
+
 TEST(Faults, SplitRepliesLeaveOneBytePerGap) {
     ModuleConfig config = TestConfig();
     config.faults.byteGap = milliseconds(10);

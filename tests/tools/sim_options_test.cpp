@@ -75,10 +75,39 @@ TEST(Options, AreRefusedWhenOutOfRangeOrMalformed) {
         {"--frobnicate"},          {"--hangup-mid-reply"},
         {"--ambient", "inf"},      {"--seed", "12345678901234567890123"},
         {"--seed", "-1"},          {"--max-a", "0x10"},
-        {"--device", "a", "b"},
+        {"--device", "a", "b"},    {"--config-length", "11"},
+        {"--config-length", "17"}, {"--confirm-delay", "900-700"},
+        {"--confirm-delay", "5-"}, {"--confirm-delay", "-5"},
+        {"--ignore-set", "-1"},    {"--confirm-delay", "10", "--byte-gap", "3"},
     };
     for (const auto& words : refused) {
         EXPECT_TRUE(std::holds_alternative<std::string>(Parse(words))) << words[0];
+    }
+}
+
+// The faults of a set and its confirmation, and the shorter configuration reply.
+TEST(Options, ReachTheSetFaultsAndTheConfigurationLength) {
+    struct Case {
+        std::vector<const char*> words;
+        unsigned ignored;
+        long long low;
+        long long high;
+        unsigned length;
+    };
+    const Case cases[] = {
+        {{}, 0, 0, 0, 16},
+        {{"--ignore-set", "3"}, 3, 0, 0, 16},
+        {{"--confirm-delay", "800"}, 0, 800, 800, 16},
+        {{"--confirm-delay", "700-1200", "--config-length", "12"}, 0, 700, 1200, 12},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = Parse(c.words);
+        ASSERT_TRUE(std::holds_alternative<SimOptions>(parsed)) << std::get<std::string>(parsed);
+        const ModuleConfig& m = std::get<SimOptions>(parsed).module;
+        EXPECT_EQ(m.faults.ignoredSetFrames, c.ignored);
+        EXPECT_EQ(m.faults.confirmDelayMin.count(), c.low);
+        EXPECT_EQ(m.faults.confirmDelayMax.count(), c.high);
+        EXPECT_EQ(m.configLength, c.length);
     }
 }
 

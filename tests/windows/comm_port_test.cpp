@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "protocol/frame.h"
 #include "serial/line_settings.h"
 #include "serial/port_error.h"
 #include "serial/port_notifications.h"
@@ -350,7 +352,7 @@ TEST_F(LinkedPortTest, QueuedFrameIsWrittenWhileBytesKeepArriving) {
 }
 
 // The panel queues its next query while it is still handling the first byte of a reply (it waits
-// between queries before it gets to the bytes): the write's purge must not cut that reply.
+// between queries before it gets to the bytes): writing it must not cut that reply.
 TEST_F(LinkedPortTest, FrameQueuedDuringAReplyLetsTheReplyFinish) {
     FarEnd moduleEnd(pair_.farPort);
     ASSERT_TRUE(moduleEnd.IsOpen());
@@ -376,6 +378,48 @@ TEST_F(LinkedPortTest, FrameQueuedDuringAReplyLetsTheReplyFinish) {
     EXPECT_EQ(owner_.Bytes(), reply);
     EXPECT_EQ(arrived, query);
     port_.Shutdown();
+}
+
+// Replies keep coming while a frame is queued, more than one reply's worth: the frame goes out
+// with bytes still waiting unread, and more trickle in after it. Writing it discards none of them.
+TEST_F(LinkedPortTest, FrameWrittenWhileRepliesTrickleInKeepsEveryByte) {
+    FarEnd moduleEnd(pair_.farPort);
+    ASSERT_TRUE(moduleEnd.IsOpen());
+    ASSERT_TRUE(Open(pair_.port));
+    StartServing(moduleEnd);
+    std::vector<BYTE> sent(3 * kMaxReplyBytes);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<BYTE>(i * 7 + 1);
+    }
+    const std::size_t waitingWhenQueued = 2 * kMaxReplyBytes;
+    const std::vector<BYTE> query = Frame(0x55);
+    owner_.onByte = [&](BYTE) {
+        if (owner_.Bytes().size() == 1) {
+            port_.QueueWrite(query.data(), static_cast<DWORD>(query.size()));
+            Sleep(50);  // the first two replies' worth is all in the driver before the frame goes
+        }
+    };
+    ASSERT_TRUE(moduleEnd.Write({sent.begin(), sent.begin() + waitingWhenQueued}));
+    std::vector<BYTE> arrived;
+    std::size_t trickled = waitingWhenQueued;
+    constexpr std::size_t kPiece = 7;
+    EXPECT_TRUE(PumpMessagesUntil(
+        [&] {
+            const std::vector<BYTE> more = moduleEnd.ReadArrived();
+            arrived.insert(arrived.end(), more.begin(), more.end());
+            if (arrived.size() >= query.size() && trickled < sent.size()) {
+                const std::size_t end = std::min(trickled + kPiece, sent.size());
+                moduleEnd.Write({sent.begin() + trickled, sent.begin() + end});
+                trickled = end;
+            }
+            return trickled == sent.size() && owner_.Bytes().size() >= sent.size();
+        },
+        kArrivalTimeoutMs))
+        << owner_.Bytes().size() << " of " << sent.size() << " bytes reached the panel";
+    EXPECT_EQ(owner_.Bytes(), sent);
+    EXPECT_EQ(arrived, query);
+    port_.Shutdown();
+    EXPECT_TRUE(boxes_.Texts().empty());
 }
 
 TEST_F(LinkedPortTest, ShutdownFromInsideTheByteHandlerStopsAfterThatByte) {

@@ -4,14 +4,27 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
-#include "protocol/frame.h"
 #include "serial/port_error.h"
 #include "tools/ldctl/exit_status.h"
 
 namespace {
+
+// Where a path leads once every link is followed; nothing is opened.
+std::optional<std::string> CanonicalPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string canonical(resolved);
+    free(resolved);
+    return canonical;
+}
 
 // A box's text on one line: its lines trimmed and joined by single spaces.
 std::string OneLine(const std::string& text) {
@@ -33,19 +46,8 @@ std::string OneLine(const std::string& text) {
 
 }  // namespace
 
-void CountingPortService::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
-    if (count == kSetFrameSize &&
-        (bytes[kCodeIndex] == CMD_SET_A || bytes[kCodeIndex] == CMD_SET_B)) {
-        ++setFrames_;
-    }
-    port_.QueueWrite(bytes, count);
-}
-
 ConsoleHost::ConsoleHost(StopSignals& signals)
-    : window([this](const std::string& title, const std::string& text) {
-          ++warningsShown_;
-          PrintBox(title, text);
-      }),
+    : window([this](const std::string& title, const std::string& text) { PrintBox(title, text); }),
       loop(signals, [this](int timerId) { logic.OnTimer(timerId); }),
       owner(
           [this](const std::string& text) {
@@ -63,15 +65,12 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
               });
           }),
       port(registry, owner),
-      countingService(port),
-      logic(state, window, loop, countingService, registry) {
+      logic(state, window, loop, port, registry) {
+    logic.AddListener(*this);
     owner.Attach(EventLoopPortOwner::Handlers{
         .byte =
             [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
                 logic.OnPortByte(byte, portNumber, receivedAtMs);
-                if (onReceived_) {
-                    onReceived_(byte);
-                }
             },
         .lost = [this](int) { logic.OnPortHangUp(); },
     });
@@ -80,6 +79,17 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
 ConsoleHost::~ConsoleHost() {
     Close();
     owner.Detach();
+    logic.RemoveListener(*this);
+}
+
+void ConsoleHost::OnPortOpened(const PanelPortOpened&) {
+    portOpen_ = true;
+    configured_ = false;  // a re-open asks for the configuration again
+}
+
+void ConsoleHost::OnPortClosed(const PanelPortClosed&) {
+    portOpen_ = false;
+    configured_ = false;
 }
 
 void ConsoleHost::PrintBox(const std::string& title, const std::string& text) {
@@ -87,50 +97,84 @@ void ConsoleHost::PrintBox(const std::string& title, const std::string& text) {
               << OneLine(text) << std::endl;
 }
 
-void ConsoleHost::ListPorts() {
-    logic.OnInitDialog();
+std::vector<PanelPort> ConsoleHost::ListPorts() {
+    logic.FillPortList();
+    return logic.PortList();
 }
 
-// Names first, then numbers, then device paths: a link may be called "3".
-int ConsoleHost::FindPortItem(const std::string& name) {
-    const auto find = [this](const std::function<bool(int item, int number)>& matches) {
-        for (int item = 0; item < state.portCount; ++item) {
-            if (matches(item, state.portTable[static_cast<std::size_t>(item)])) {
-                return item;
+// A path (anything with a '/') names the port whose device it leads to, through any links
+// (/dev/serial/by-id/..., a virtual port's link, the pty itself). Other text is a port's name, or
+// its number in the list. Numbers are handed out as ports appear, so the same number can mean
+// another module in the next run; when the text is also some port's name, which one was meant
+// cannot be told and nothing is opened.
+std::optional<PanelPort> ConsoleHost::FindPort(const std::vector<PanelPort>& ports,
+                                               const std::string& name) {
+    const auto items = [&ports](const std::function<bool(const PanelPort&)>& matches) {
+        std::vector<PanelPort> found;
+        for (const PanelPort& listed : ports) {
+            if (matches(listed)) {
+                found.push_back(listed);
             }
         }
-        return -1;
+        return found;
     };
-    int item =
-        find([&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == name; });
-    if (item < 0) {
-        item = find([&](int, int number) { return std::to_string(number) == name; });
+    const auto describe = [this](const PanelPort& listed) {
+        return "port " + std::to_string(listed.number) + " (" + listed.name + ", " +
+               registry.DevicePath(listed.number).value_or("gone") + ")";
+    };
+    const auto ambiguous = [&](const std::vector<PanelPort>& found) {
+        std::string which;
+        for (const PanelPort& listed : found) {
+            which += (which.empty() ? "" : " and ") + describe(listed);
+        }
+        return CommandFailure(ExitStatus::kUsage,
+                              name + ": ambiguous: " + which +
+                                  "; name the port by its device path (ldctl list shows them)");
+    };
+
+    std::vector<PanelPort> found;
+    if (name.find('/') != std::string::npos) {
+        const std::optional<std::string> device = CanonicalPath(name);
+        if (device) {
+            found = items([&](const PanelPort& listed) {
+                const std::optional<std::string> path = registry.DevicePath(listed.number);
+                return path && (*path == name || CanonicalPath(*path) == device);
+            });
+        }
+    } else {
+        // A port's name, or its number unless that is the name of another port too.
+        const bool digits =
+            !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+        found = items([&](const PanelPort& listed) {
+            return listed.name == name || (digits && std::to_string(listed.number) == name);
+        });
     }
-    if (item < 0) {
-        item = find([&](int, int number) { return registry.DevicePath(number) == name; });
+    if (found.size() > 1) {
+        throw ambiguous(found);
     }
-    return item;
+    return found.empty() ? std::nullopt : std::optional<PanelPort>(found.front());
 }
 
 void ConsoleHost::Open(const std::string& name) {
     portName_ = name;
-    ListPorts();
-    const int item = FindPortItem(name);
-    if (item < 0) {
+    const std::optional<PanelPort> listed = FindPort(ListPorts(), name);
+    if (!listed) {
         throw CommandFailure(ExitStatus::kPortNotFound,
-                             name + ": no such port (ldctl list shows the ports)");
+                             name + (name.find('/') == std::string::npos
+                                         ? ": no such port (ldctl list shows the ports)"
+                                         : ": leads to no listed port (ldctl list shows the "
+                                           "ports; link a pty into the virtual-port directory)"));
     }
-    window.SelectPortItem(item);
-    logic.OnOpenClose();
-    if (!state.portOpen) {
-        throw OpenFailure(state.portTable[static_cast<std::size_t>(item)]);
+    const OpenOutcome outcome = logic.OpenPort(listed->number);
+    if (outcome.status != OpenRequestStatus::Opened) {
+        throw OpenFailure(listed->number, outcome.result.status);
     }
     opened_ = true;
 }
 
-// A failed configuration step has printed its box; the other reasons are printed here.
-CommandFailure ConsoleHost::OpenFailure(int portNumber) {
-    const OpenStatus status = countingService.LastOpen().status;
+// A failed configuration step has printed its box; the other reasons, as the port object told
+// them, are printed here.
+CommandFailure ConsoleHost::OpenFailure(int portNumber, OpenStatus status) {
     if (applicationErrorShown_ || status == OpenStatus::Failed) {
         return CommandFailure(ExitStatus::kPortFailed, "");
     }
@@ -149,7 +193,7 @@ CommandFailure ConsoleHost::OpenFailure(int portNumber) {
 }
 
 void ConsoleHost::AwaitConfiguration() {
-    const auto end = loop.RunUntil([this] { return state.configured || PortLost(); },
+    const auto end = loop.RunUntil([this] { return configured_ || PortLost(); },
                                    ConsoleLoop::Clock::now() + kAnswerTimeout);
     if (PortLost()) {
         throw LostPortFailure();
@@ -157,7 +201,7 @@ void ConsoleHost::AwaitConfiguration() {
     if (end == ConsoleLoop::End::kStopSignal) {
         throw CommandFailure(SignalStatus(loop.StopSignal()), "");
     }
-    if (!state.configured) {
+    if (!configured_) {
         throw CommandFailure(ExitStatus::kNoAnswer,
                              portName_ + ": no configuration from the module within " +
                                  std::to_string(kAnswerTimeout.count()) + " s");
@@ -166,13 +210,11 @@ void ConsoleHost::AwaitConfiguration() {
 
 void ConsoleHost::Close() {
     opened_ = false;
-    if (state.portOpen) {
-        logic.OnOpenClose();
-    }
+    logic.ClosePort();
 }
 
 bool ConsoleHost::PortLost() const {
-    return opened_ && (applicationErrorShown_ || !state.portOpen);
+    return opened_ && (applicationErrorShown_ || !portOpen_);
 }
 
 CommandFailure ConsoleHost::LostPortFailure() const {

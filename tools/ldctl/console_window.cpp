@@ -5,15 +5,8 @@
 
 ConsoleWindow::ConsoleWindow(BoxShower showBox) : showBox_(std::move(showBox)) {}
 
-void ConsoleWindow::OnTextWritten(std::function<void(int, const std::string&)> listener) {
-    listener_ = std::move(listener);
-}
-
 void ConsoleWindow::SetControlText(int controlId, const std::string& text) {
     texts_[controlId] = text;
-    if (listener_) {
-        listener_(controlId, text);
-    }
 }
 
 std::string ConsoleWindow::ControlText(int controlId) {
@@ -23,20 +16,18 @@ std::string ConsoleWindow::ControlText(int controlId) {
 
 void ConsoleWindow::EnableControl(int, bool) {}
 
-// The slider keeps its position within its range, as the window's slider does: the panel's poll
-// reads back what the slider shows, not what it was given.
-void ConsoleWindow::SetSliderRange(int minimum, int maximum) {
-    sliderMinimum_ = minimum;
-    sliderMaximum_ = std::max(minimum, maximum);
-    sliderPosition_ = std::clamp(sliderPosition_, sliderMinimum_, sliderMaximum_);
-}
+// A terminal has no slider to drag, so the position stays exactly what the panel placed, even a
+// setpoint above the range: the panel's poll then never finds it moved and never sends a set
+// frame on its own. A window's slider would show the end of its range and have the poll pull the
+// module's setpoint down to it; only `set` may change the current.
+void ConsoleWindow::SetSliderRange(int, int) {}
 
 void ConsoleWindow::ClearSliderTicks() {}
 
 void ConsoleWindow::SetSliderTick(int) {}
 
 void ConsoleWindow::SetSliderPosition(int position) {
-    sliderPosition_ = std::clamp(position, sliderMinimum_, sliderMaximum_);
+    sliderPosition_ = position;
 }
 
 int ConsoleWindow::SliderPosition() {

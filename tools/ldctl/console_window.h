@@ -1,6 +1,7 @@
-// The panel's window for a terminal: the controls' texts and the slider held in memory, exactly
-// as the window would hold them, the port list as names, and the "Warning!" box handed to the
-// host to print. Whatever the panel shows is reported to one listener as it is written.
+// The panel's window for a terminal: the controls' texts and the slider held in memory, as the
+// window would hold them (a slider no one can drag), the port list as names, and the "Warning!"
+// box handed to the host to print. Commands follow the panel through its typed events, never
+// through these texts.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
 
@@ -17,12 +18,6 @@ class ConsoleWindow : public PanelWindow {
 
     // `showBox` stands for the modal box: it returns as the box would on OK.
     explicit ConsoleWindow(BoxShower showBox);
-
-    // Runs after every text the panel writes into a control, with the control's id.
-    void OnTextWritten(std::function<void(int controlId, const std::string& text)> listener);
-
-    // The port list's items, by index.
-    const std::vector<std::string>& PortItems() const { return portItems_; }
 
     void SetControlText(int controlId, const std::string& text) override;
     std::string ControlText(int controlId) override;
@@ -49,11 +44,8 @@ class ConsoleWindow : public PanelWindow {
 
   private:
     BoxShower showBox_;
-    std::function<void(int, const std::string&)> listener_;
     std::map<int, std::string> texts_;
-    // A new slider's range is 0 to 100, like the window's trackbar.
-    int sliderMinimum_ = 0;
-    int sliderMaximum_ = 100;
+    // Where the panel placed the slider, whatever its range (see SetSliderRange).
     int sliderPosition_ = 0;
     std::vector<std::string> portItems_;
     int selectedItem_ = -1;

@@ -39,6 +39,10 @@ constexpr int SignalStatus(int signal) {
     return 128 + signal;
 }
 
+// The line for standard error when standard output could not be written, with the system's
+// reason (errno as the failed write left it).
+std::string StandardOutputError();
+
 // A command that cannot go on: the status to exit with and the one line for standard error
 // (without the program's name), empty when that line is already printed (a box, a signal). The
 // host releases the port on the way out.

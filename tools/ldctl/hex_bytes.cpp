@@ -24,27 +24,43 @@ bool IsSpace(char c) {
 
 }  // namespace
 
-std::variant<std::vector<std::uint8_t>, std::string> ParseHexBytes(std::string_view text) {
-    std::vector<std::uint8_t> bytes;
-    int high = -1;  // the first digit of a pair, while its second is awaited
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (IsSpace(text[i])) {
+std::optional<std::string> HexDecoder::Feed(std::string_view piece,
+                                            std::vector<std::uint8_t>& bytes) {
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (IsSpace(piece[i])) {
             continue;
         }
-        const int digit = HexDigit(text[i]);
+        const int digit = HexDigit(piece[i]);
         if (digit < 0) {
-            return "not a hex digit at character " + std::to_string(i + 1) + ": '" +
-                   std::string(1, text[i]) + "'";
+            return "not a hex digit at character " + std::to_string(offset_ + i + 1) + ": '" +
+                   std::string(1, piece[i]) + "'";
         }
-        if (high < 0) {
-            high = digit;
+        if (high_ < 0) {
+            high_ = digit;
         } else {
-            bytes.push_back(static_cast<std::uint8_t>(high << 4 | digit));
-            high = -1;
+            bytes.push_back(static_cast<std::uint8_t>(high_ << 4 | digit));
+            high_ = -1;
         }
     }
-    if (high >= 0) {
+    offset_ += piece.size();
+    return std::nullopt;
+}
+
+std::optional<std::string> HexDecoder::Finish() const {
+    if (high_ >= 0) {
         return std::string("an odd number of hex digits: the last byte is missing a digit");
+    }
+    return std::nullopt;
+}
+
+std::variant<std::vector<std::uint8_t>, std::string> ParseHexBytes(std::string_view text) {
+    HexDecoder decoder;
+    std::vector<std::uint8_t> bytes;
+    if (auto error = decoder.Feed(text, bytes)) {
+        return *error;
+    }
+    if (auto error = decoder.Finish()) {
+        return *error;
     }
     return bytes;
 }

@@ -10,12 +10,8 @@
 int RunList(const ListOptions& options) {
     StopSignals signals;
     ConsoleHost host(signals);
-    host.ListPorts();
     nlohmann::ordered_json ports = nlohmann::ordered_json::array();
-    for (int item = 0; item < host.state.portCount; ++item) {
-        const auto index = static_cast<std::size_t>(item);
-        const int number = host.state.portTable[index];
-        const std::string& name = host.window.PortItems()[index];
+    for (const auto& [number, name] : host.ListPorts()) {
         const std::string path = host.registry.DevicePath(number).value_or("");
         if (options.json) {
             ports.push_back({{"number", number}, {"name", name}, {"path", path}});
@@ -28,5 +24,8 @@ int RunList(const ListOptions& options) {
         std::cout << ports.dump() << "\n";
     }
     std::cout << std::flush;
-    return std::cout ? ToInt(ExitStatus::kOk) : ToInt(ExitStatus::kInternal);
+    if (!std::cout) {
+        throw CommandFailure(ExitStatus::kInternal, StandardOutputError());
+    }
+    return ToInt(ExitStatus::kOk);
 }

@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr const char* kPortHelp = "a port as listed: name, number or device path";
+constexpr const char* kPortHelp =
+    "a port as listed: its name, a path to its device, or its number (which may change)";
 
 // Counts and durations are plain decimals. CLI11 alone would read "010" as octal 8, so leading
 // zeros are dropped before it converts, and anything but digits and a point is refused.
@@ -52,7 +53,10 @@ int main(int argc, char** argv) {
     listCommand->add_flag("--json", list.json, "one JSON array of {number, name, path}");
     listCommand->footer(
         Footer("Prints each port's number, name and device path, in the panel's order: hardware\n"
-               "ports first, then virtual ports. Nothing is opened, so no device is reset.\n"));
+               "ports first, then virtual ports (links to serial ttys only). Nothing is opened,\n"
+               "so no device is reset. Numbers are handed out as ports appear and can differ in\n"
+               "the next run: scripts name a port by its name or a /dev/serial/by-id path. A\n"
+               "number that is also some port's name is refused as ambiguous (status 2).\n"));
 
     WatchOptions watch;
     std::string format = "text";
@@ -63,37 +67,45 @@ int main(int argc, char** argv) {
         ->check(kPlainDecimal & CLI::Range(1LL, 1'000'000'000LL));
     watchCommand->add_option("--duration", watch.durationS, "stop SECONDS after opening the port")
         ->type_name("SECONDS")
-        ->check(kPlainDecimal & CLI::Range(0.001, 1e9));
+        ->check(kPlainDecimal &
+                CLI::Range(0.001, 1e9).description("DECIMAL in [0.001 - 1000000000]"));
     watchCommand->add_option("--format", format, "text (default), csv or json")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"text", "csv", "json"}));
     watchCommand->footer(
         Footer("Opens PORT as the panel does, asks for the module's configuration every 200 ms\n"
-               "until it comes, then polls temperature and power every 500 ms. Prints one line\n"
-               "per reading: time (ISO 8601, local), temperature in degC, power in mW, the\n"
-               "setpoint in mA, the variant (A or B). csv has one header line; json is one object\n"
-               "a line. Each line is flushed. Ctrl-C or SIGTERM ends it, with status 0 when a\n"
-               "reading came; so does a module that stops answering for 10 s, with status 6.\n"));
+               "until it comes, then polls temperature and power every 500 ms; it never sends a\n"
+               "set frame, even for a setpoint above the maximum. From the configuration on,\n"
+               "prints one line per reading: time (ISO 8601, local), temperature in degC, power\n"
+               "in mW, the setpoint in mA, the variant (A or B). csv starts with its header line;\n"
+               "json is one object a line, its values numbers. Each line is flushed. Ctrl-C or\n"
+               "SIGTERM ends it, with status 0 when a reading came; so does a module that stops\n"
+               "answering for 10 s, with status 6.\n"));
 
     SetOptions set;
     CLI::App* setCommand = app.add_subcommand("set", "set the drive current");
     setCommand->add_option("PORT", set.port, kPortHelp)->required();
-    setCommand->add_option("MA", set.milliamps, "the drive current in mA")->required();
+    setCommand->add_option("MA", set.milliamps, "the drive current in mA, a plain decimal")
+        ->required();
     setCommand->add_flag("--json", set.json, "print one JSON object");
     setCommand->footer(
-        Footer("Opens PORT, waits for the module's configuration and applies MA as the panel's\n"
-               "SET does: read as the current field reads it (12.7 sets 12), held to 0 ... the\n"
-               "module's maximum (said on standard error), sent as the active setpoint's set\n"
-               "frame. Prints the setpoint the module confirms.\n"));
+        Footer("MA is a plain decimal: digits with an optional sign and point (250, +250,\n"
+               "12.7); anything else (abc, nan, 0x1F4, 1e3, 12abc, blanks) is refused with\n"
+               "status 2 and nothing is sent. Opens PORT, waits for the module's configuration\n"
+               "and applies MA as the panel's SET does: truncated as the current field truncates\n"
+               "it (12.7 sets 12), held to 0 ... the module's maximum (said on standard error),\n"
+               "sent as the active setpoint's set frame. Prints the setpoint the module confirms.\n"
+               "Only set sends a set frame; list and watch never change the current.\n"));
 
     DecodeOptions decode;
     CLI::App* decodeCommand = app.add_subcommand("decode", "decode the module's replies");
     decodeCommand->add_option("HEX", decode.hex, "bytes as hex digits, spaces optional");
     decodeCommand->footer(
-        Footer("Feeds the bytes (the arguments, or hex text on standard input) through the\n"
-               "panel's reply assembler and prints each reply it accepts with its fields and\n"
-               "what the panel shows for it; a closing line counts the bytes it dropped. A\n"
-               "configuration reply sets the variant for the replies after it. Opens no port.\n"));
+        Footer("Feeds the bytes (the arguments, or hex text on standard input, decoded as it\n"
+               "arrives) through the panel's reply assembler and prints each reply it accepts\n"
+               "with its fields and what the panel shows for it; a closing line counts the bytes\n"
+               "it dropped. A configuration reply sets the variant for the replies after it.\n"
+               "Opens no port.\n"));
 
     try {
         app.parse(argc, argv);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "panel/number_text.h"
+
 namespace {
 
 constexpr const char* kCsvHeader = "time,temperature_c,power_mw,setpoint_ma,variant";
@@ -18,7 +20,8 @@ bool ReadWhole(const std::string& text, Value& value) {
 }
 
 // The panel's number texts as JSON numbers, whole ones as integers ("123" stays 123, not
-// 123.0); a text that is no number stays a string.
+// 123.0). A reader parses these fields as numbers, so a text that is none becomes null, never a
+// string.
 nlohmann::ordered_json Number(const std::string& text) {
     if (long long whole = 0; ReadWhole(text, whole)) {
         return whole;
@@ -26,10 +29,20 @@ nlohmann::ordered_json Number(const std::string& text) {
     if (double value = 0; ReadWhole(text, value)) {
         return value;
     }
-    return text;
+    return nullptr;
 }
 
 }  // namespace
+
+// The same numbers through the same formats as the panel's reply effects: one decimal, and the
+// power under variant B as the whole milliwatts its word counts.
+std::string ShownTemperature(const PanelTemperature& temperature) {
+    return FormatOneDecimal(temperature.celsius);
+}
+
+std::string ShownPower(const PanelPower& power) {
+    return power.variant == 'B' ? FormatInteger(power.raw) : FormatOneDecimal(power.milliwatts);
+}
 
 std::string IsoLocalTime(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;

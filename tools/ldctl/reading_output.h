@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+#include "panel/panel_events.h"
+
 struct Reading {
     std::chrono::system_clock::time_point time;
     std::string temperatureC;  // as the panel shows it: "25.3"
@@ -14,6 +16,10 @@ struct Reading {
     std::string setpointMa;    // the confirmed active setpoint: "100"
     char variant;              // 'A' or 'B'
 };
+
+// A reading's text as the panel's window shows it.
+std::string ShownTemperature(const PanelTemperature& temperature);
+std::string ShownPower(const PanelPower& power);
 
 enum class ReadingFormat { kText, kCsv, kJson };
 

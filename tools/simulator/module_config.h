@@ -31,6 +31,13 @@ struct FaultConfig {
     unsigned noiseMaxBytes = 3;            // a burst is 1 to this many bytes
     unsigned hangUpAfterFrames = 0;        // 0: never hang up
     bool hangUpMidReply = false;           // the last reply before the hang-up is cut in half
+    // Set frames that are lost on their way: the first this many are neither obeyed nor
+    // answered, as if the module never received them.
+    unsigned ignoredSetFrames = 0;
+    // A set's confirmation leaves this long after the set (drawn anew for each set when the
+    // bounds differ), while the readings asked meanwhile are answered at once and overtake it.
+    std::chrono::milliseconds confirmDelayMin{0};
+    std::chrono::milliseconds confirmDelayMax{0};
 };
 
 struct ModuleConfig {
@@ -39,7 +46,13 @@ struct ModuleConfig {
     std::uint16_t setpointB = 100;
     std::uint16_t maximumA = 500;
     std::uint16_t maximumB = 500;
+    // A module that takes less than it is sent and confirms what it took: set values above this
+    // are held to it, whatever maximum the module reports.
+    std::uint16_t setLimit = 65535;
     bool silentSet = false;  // set commands are obeyed but not answered
+    // The configuration reply's length byte: 16 carries the variant byte; 12 to 15 end after the
+    // maxima, as a module without the variant byte answers.
+    std::uint8_t configLength = 16;
     DiodeModelConfig model;
     FaultConfig faults;
     std::uint64_t seed = 1;

@@ -33,13 +33,14 @@ std::vector<std::uint8_t> MakeReply(std::uint8_t type, std::initializer_list<std
     return Seal(std::move(frame));
 }
 
-std::vector<std::uint8_t> ConfigReply(const ConfigFields& fields) {
+std::vector<std::uint8_t> ConfigReply(const ConfigFields& fields, std::uint8_t length) {
     std::vector<std::uint8_t> frame{kReplyHeader0, kReplyHeader1, 0, REPLY_CONFIG, 0, 0};
     AppendWord(frame, fields.setpointA);
     AppendWord(frame, fields.setpointB);
     AppendWord(frame, fields.maximumA);
     AppendWord(frame, fields.maximumB);
     frame.insert(frame.end(), {0, 0, 0, fields.variant});
+    frame.resize(std::min<std::size_t>(frame.size(), kLengthIndex + length));
     return Seal(std::move(frame));
 }
 

@@ -20,7 +20,8 @@ struct ConfigFields {
 };
 
 // 19 bytes (L = 16): setpoints at 6-7 and 8-9, maxima at 10-11 and 12-13, the variant at 17.
-std::vector<std::uint8_t> ConfigReply(const ConfigFields& fields);
+// A shorter `length` (12 to 15) ends the reply there: the setpoints and maxima, no variant.
+std::vector<std::uint8_t> ConfigReply(const ConfigFields& fields, std::uint8_t length = 16);
 std::vector<std::uint8_t> SetpointsReply(std::uint16_t setpointA, std::uint16_t setpointB);
 std::vector<std::uint8_t> TemperatureReply(double temperatureAC, double temperatureBC);
 // The power word counts 0.1 mW when the variant drives setpoint A, 1 mW when it drives B.

@@ -2,6 +2,7 @@
 #include "tools/simulator/module_simulator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "protocol/frame.h"
@@ -53,12 +54,17 @@ void ModuleSimulator::Receive(std::span<const std::uint8_t> bytes, SimTime now) 
         }
         const bool valid = chunk.kind == ReceivedChunk::Kind::Frame;
         const bool known = valid && IsKnownRequest(chunk.bytes);
+        const bool lost = known && LosesSetFrame(chunk.bytes);
         Log(LineEvent::Direction::Received, chunk.bytes,
-            valid && !known ? "unknown" : ReceivedVerdict(chunk.kind), now);
+            lost              ? "lost"
+            : valid && !known ? "unknown"
+                              : ReceivedVerdict(chunk.kind),
+            now);
         CountFrame();
-        if (known) {
+        if (known && !lost) {
             if (auto reply = Answer(chunk.bytes)) {
-                Send(std::move(*reply), now);
+                const std::uint8_t code = chunk.bytes[kCodeIndex];
+                Send(std::move(*reply), now, code == CMD_SET_A || code == CMD_SET_B);
             }
         }
         if (lastFrameReceived_) {
@@ -108,12 +114,23 @@ bool ModuleSimulator::IsKnownRequest(const std::vector<std::uint8_t>& frame) con
     }
 }
 
+bool ModuleSimulator::LosesSetFrame(const std::vector<std::uint8_t>& frame) {
+    const std::uint8_t code = frame[kCodeIndex];
+    if ((code != CMD_SET_A && code != CMD_SET_B) ||
+        setFramesLost_ >= config_.faults.ignoredSetFrames) {
+        return false;
+    }
+    ++setFramesLost_;
+    return true;
+}
+
 std::optional<std::vector<std::uint8_t>> ModuleSimulator::Answer(
     const std::vector<std::uint8_t>& frame) {
     switch (frame[kCodeIndex]) {
         case CMD_QUERY_CONFIG:
             return ConfigReply(
-                {setpointA_, setpointB_, config_.maximumA, config_.maximumB, config_.variant});
+                {setpointA_, setpointB_, config_.maximumA, config_.maximumB, config_.variant},
+                config_.configLength);
         case CMD_QUERY_TEMP:
             return TemperatureReply(model_.TemperatureAC(), model_.TemperatureBC());
         case CMD_QUERY_POWER:
@@ -124,9 +141,9 @@ std::optional<std::vector<std::uint8_t>> ModuleSimulator::Answer(
         case CMD_SET_B: {
             const std::uint16_t value = ReadU16(frame, kDataIndex);
             if (frame[kCodeIndex] == CMD_SET_A) {
-                setpointA_ = std::min(value, config_.maximumA);
+                setpointA_ = std::min({value, config_.maximumA, config_.setLimit});
             } else {
-                setpointB_ = std::min(value, config_.maximumB);
+                setpointB_ = std::min({value, config_.maximumB, config_.setLimit});
             }
             model_.SetCurrents(setpointA_, setpointB_);
             if (config_.silentSet) {
@@ -147,13 +164,14 @@ void ModuleSimulator::CountFrame() {
     }
 }
 
-void ModuleSimulator::Send(std::vector<std::uint8_t> reply, SimTime now) {
+void ModuleSimulator::Send(std::vector<std::uint8_t> reply, SimTime now, bool confirmation) {
     const FaultConfig& faults = config_.faults;
     // Every reply draws all three chances in the same order, so changing one share leaves the
     // others' pattern as it was for a given seed.
     const bool drop = Chance(faults.dropShare);
     const bool corrupt = Chance(faults.badChecksumShare);
     const bool noise = Chance(faults.noiseShare);
+    const bool late = confirmation && faults.confirmDelayMax.count() > 0;
 
     SimTime due = std::max(now + faults.replyDelay, lastDue_);
     if (noise && faults.noiseMaxBytes > 0) {
@@ -180,6 +198,9 @@ void ModuleSimulator::Send(std::vector<std::uint8_t> reply, SimTime now) {
     if (faults.replyDelay.count() > 0) {
         note("delayed");
     }
+    if (late) {
+        note("late");
+    }
     if (lastFrameReceived_ && faults.hangUpMidReply) {
         reply.resize(reply.size() / 2);
         note("cut");
@@ -189,7 +210,10 @@ void ModuleSimulator::Send(std::vector<std::uint8_t> reply, SimTime now) {
     }
     Log(LineEvent::Direction::Sent, reply, verdict.empty() ? "ok" : verdict, now);
 
-    if (faults.byteGap.count() > 0) {
+    if (late) {
+        // Options refuse a byte gap with late confirmations: a whole frame never splits another.
+        ScheduleOutOfTurn(now + faults.replyDelay + DrawConfirmDelay(), std::move(reply));
+    } else if (faults.byteGap.count() > 0) {
         for (std::size_t i = 0; i < reply.size(); ++i) {
             Schedule(due + faults.byteGap * static_cast<int>(i), {reply[i]});
         }
@@ -201,7 +225,24 @@ void ModuleSimulator::Send(std::vector<std::uint8_t> reply, SimTime now) {
 void ModuleSimulator::Schedule(SimTime due, std::vector<std::uint8_t> bytes) {
     due = std::max(due, lastDue_);
     lastDue_ = due;
-    queue_.push_back({due, std::move(bytes)});
+    ScheduleOutOfTurn(due, std::move(bytes));  // behind nothing but a late confirmation
+}
+
+std::chrono::milliseconds ModuleSimulator::DrawConfirmDelay() {
+    const FaultConfig& faults = config_.faults;
+    const auto spread = faults.confirmDelayMax - faults.confirmDelayMin;
+    if (spread.count() <= 0) {
+        return faults.confirmDelayMin;  // one delay: no draw, so other faults keep their pattern
+    }
+    const double draw = static_cast<double>(random_() >> 11) * 0x1.0p-53;
+    return faults.confirmDelayMin +
+           std::chrono::milliseconds(std::llround(draw * static_cast<double>(spread.count())));
+}
+
+void ModuleSimulator::ScheduleOutOfTurn(SimTime due, std::vector<std::uint8_t> bytes) {
+    auto place = std::find_if(queue_.begin(), queue_.end(),
+                              [due](const Scheduled& queued) { return queued.due > due; });
+    queue_.insert(place, {due, std::move(bytes)});
 }
 
 bool ModuleSimulator::Chance(double share) {

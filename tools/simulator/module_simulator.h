@@ -53,9 +53,15 @@ class ModuleSimulator {
     // The request's reply, or nothing when it has none (silent set) or is not a known request.
     std::optional<std::vector<std::uint8_t>> Answer(const std::vector<std::uint8_t>& frame);
     bool IsKnownRequest(const std::vector<std::uint8_t>& frame) const;
+    // A set frame the line loses: counted against the set frames to be ignored.
+    bool LosesSetFrame(const std::vector<std::uint8_t>& frame);
     void CountFrame();
-    void Send(std::vector<std::uint8_t> reply, SimTime now);
+    // `confirmation`: the reply to a set frame, which may leave late and out of turn.
+    void Send(std::vector<std::uint8_t> reply, SimTime now, bool confirmation);
+    std::chrono::milliseconds DrawConfirmDelay();
     void Schedule(SimTime due, std::vector<std::uint8_t> bytes);
+    // Queued by due time, after what is due as early, without holding back later replies.
+    void ScheduleOutOfTurn(SimTime due, std::vector<std::uint8_t> bytes);
     bool Chance(double share);
     void Log(LineEvent::Direction direction, std::vector<std::uint8_t> bytes, std::string verdict,
              SimTime now);
@@ -69,8 +75,11 @@ class ModuleSimulator {
     std::uint16_t setpointA_;
     std::uint16_t setpointB_;
     std::deque<Scheduled> queue_;
-    SimTime lastDue_;  // the line is first-in first-out: nothing is scheduled before this
+    // The line is first-in first-out: nothing is scheduled before this, late confirmations
+    // excepted, which leave when due and hold nothing back.
+    SimTime lastDue_;
     unsigned framesReceived_ = 0;
+    unsigned setFramesLost_ = 0;
     bool lastFrameReceived_ = false;
     bool hungUp_ = false;
 };

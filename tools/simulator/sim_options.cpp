@@ -40,6 +40,27 @@ bool ParseMilliseconds(std::string_view text, std::chrono::milliseconds& out) {
     return true;
 }
 
+// "MS" or "MIN-MAX", MIN not above MAX.
+bool ParseDelayRange(std::string_view text, std::chrono::milliseconds& low,
+                     std::chrono::milliseconds& high) {
+    const std::size_t dash = text.find('-');
+    std::chrono::milliseconds first{};
+    std::chrono::milliseconds second{};
+    if (!ParseMilliseconds(text.substr(0, dash), first)) {
+        return false;
+    }
+    second = first;
+    if (dash != std::string_view::npos && !ParseMilliseconds(text.substr(dash + 1), second)) {
+        return false;
+    }
+    if (second < first) {
+        return false;
+    }
+    low = first;
+    high = second;
+    return true;
+}
+
 bool ParseShare(std::string_view text, double& out) {
     return ParseNumber(text, 0.0, 1.0, out);
 }
@@ -132,8 +153,18 @@ const std::vector<Option>& Options() {
         {"--max-b", "MA", "maximum of setpoint B in mA",
          [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.maximumB); },
          [](const ModuleConfig& c) { return Shown(c.maximumB); }},
+        {"--set-limit", "MA",
+         "hold set values to at most MA and confirm that, whatever maximum is reported",
+         [](SimOptions& o, std::string_view v) { return ParseMilliamps(v, o.module.setLimit); }},
         {"--silent-set", nullptr, "obey set commands without answering them",
          [](SimOptions& o, std::string_view) { return o.module.silentSet = true; }},
+        {"--config-length", "L",
+         "length byte of the configuration reply, 12-16: below 16 the reply ends after the"
+         " maxima, without the variant byte",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber<std::uint8_t>(v, 12, 16, o.module.configLength);
+         },
+         [](const ModuleConfig& c) { return Shown(c.configLength); }},
         {"--ambient", "C", "ambient temperature in degrees C",
          [](SimOptions& o, std::string_view v) {
              return ParseReal(v, -100.0, 300.0, o.module.model.ambientC);
@@ -176,6 +207,19 @@ const std::vector<Option>& Options() {
         {"--delay", "MS", "send every reply this many ms after its request",
          [](SimOptions& o, std::string_view v) {
              return ParseMilliseconds(v, o.module.faults.replyDelay);
+         }},
+        {"--confirm-delay", "MS[-MS]",
+         "answer set commands this many ms late (a range: drawn for each set), while replies to"
+         " later queries leave at once, ahead of the confirmation",
+         [](SimOptions& o, std::string_view v) {
+             return ParseDelayRange(v, o.module.faults.confirmDelayMin,
+                                    o.module.faults.confirmDelayMax);
+         }},
+        {"--ignore-set", "N",
+         "lose the first N set commands: neither obeyed nor answered, logged as lost",
+         [](SimOptions& o, std::string_view v) {
+             return ParseNumber(v, 0u, std::numeric_limits<unsigned>::max(),
+                                o.module.faults.ignoredSetFrames);
          }},
         {"--byte-gap", "MS", "send replies one byte at a time, this many ms apart",
          [](SimOptions& o, std::string_view v) {
@@ -248,6 +292,12 @@ std::variant<SimOptions, std::string> ParseOptions(int argc, const char* const* 
     if (parsed.module.faults.hangUpMidReply && parsed.module.faults.hangUpAfterFrames == 0) {
         return "--hangup-mid-reply needs --hangup-after";
     }
+    // A late confirmation overtakes whole replies; between the bytes of a split one it would
+    // corrupt both.
+    if (parsed.module.faults.confirmDelayMax.count() > 0 &&
+        parsed.module.faults.byteGap.count() > 0) {
+        return "--confirm-delay cannot go with --byte-gap";
+    }
     return parsed;
 }
 
@@ -258,8 +308,8 @@ std::string UsageText(const std::string& program) {
                        "or standard input and output, until SIGINT or SIGTERM. The first line of\n"
                        "output is the path the panel opens (none with --stdio). Log lines read:\n"
                        "seconds since start, RX or TX, the bytes, and what became of them (valid,\n"
-                       "unknown, bad-checksum, bad-length, noise; ok, dropped, delayed, split,\n"
-                       "cut), or HANGUP.\n\nOptions:\n";
+                       "unknown, bad-checksum, bad-length, noise, lost; ok, dropped, delayed,\n"
+                       "late, split, cut), or HANGUP.\n\nOptions:\n";
     for (const Option& option : Options()) {
         std::string head = std::string("  ") + option.name;
         if (option.argument != nullptr) {

@@ -65,6 +65,10 @@ TEST_F(PortRegistryTest, NumbersHardwareThenLinksAndKeepsNumbers) {
     ASSERT_TRUE(Link("sim-a"));
     ASSERT_EQ(symlink("/nonexistent/tty", ports_.Join("dangling").c_str()), 0);
     ASSERT_EQ(symlink("/etc/hostname", ports_.Join("not-a-device").c_str()), 0);
+    // Character devices that are no serial line.
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx"}) {
+        ASSERT_EQ(symlink(device, ports_.Join(device + 5).c_str()), 0);
+    }
     std::ofstream(ports_.Join("plain-file")) << "x";
 
     EXPECT_EQ(registry_.Probe(1), "ttyUSB10");

@@ -49,7 +49,13 @@ LdctlProcess::LdctlProcess(const Options& options) {
     if (pid_ == 0) {
         // Only async-signal-safe calls between fork and exec.
         dup2(in[0], STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
+        if (options.outputPath.empty()) {
+            dup2(out[1], STDOUT_FILENO);
+        } else if (const int file = open(options.outputPath.c_str(), O_WRONLY); file >= 0) {
+            dup2(file, STDOUT_FILENO);
+        } else {
+            _exit(127);
+        }
         dup2(err[1], STDERR_FILENO);
         if (dropRoot &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
@@ -62,13 +68,35 @@ LdctlProcess::LdctlProcess(const Options& options) {
     close(out[1]);
     close(err[1]);
     out_ = out[0];
+    if (!options.outputPath.empty()) {
+        close(out_);
+        out_ = -1;
+    }
     err_ = err[0];
     signal(SIGPIPE, SIG_IGN);
-    if (!options.input.empty()) {
-        [[maybe_unused]] const ssize_t written =
-            write(in[1], options.input.data(), options.input.size());
+    in_ = in[1];
+    WriteInput(options.input);
+    if (!options.keepInputOpen) {
+        CloseInput();
     }
-    close(in[1]);
+}
+
+bool LdctlProcess::WriteInput(const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t written = write(in_, text.data() + done, text.size() - done);
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void LdctlProcess::CloseInput() {
+    if (in_ >= 0) {
+        close(in_);
+        in_ = -1;
+    }
 }
 
 LdctlProcess::~LdctlProcess() {
@@ -76,7 +104,7 @@ LdctlProcess::~LdctlProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    for (int fd : {out_, err_}) {
+    for (int fd : {in_, out_, err_}) {
         if (fd >= 0) {
             close(fd);
         }
@@ -129,6 +157,9 @@ void LdctlProcess::Signal(int signal) {
 }
 
 LdctlResult LdctlProcess::Finish(std::chrono::seconds bound) {
+    if (pid_ <= 0) {
+        return result_;  // never started
+    }
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (ReadSome(100)) {
         if (std::chrono::steady_clock::now() > deadline) {

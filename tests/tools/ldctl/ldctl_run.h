@@ -22,6 +22,8 @@ class LdctlProcess {
         std::string portsDirectory;  // DRIVERPANEL_PORTS for the process
         std::string input;           // written to its standard input, which is then closed
         bool asNobody = false;       // drop root to nobody before exec
+        std::string outputPath;      // standard output to this file instead of a pipe
+        bool keepInputOpen = false;  // standard input stays open for WriteInput
     };
 
     explicit LdctlProcess(const Options& options);
@@ -33,6 +35,9 @@ class LdctlProcess {
     // Reads standard output until it holds `lines` whole lines or the bound passes.
     bool WaitForLines(std::size_t lines, std::chrono::seconds bound = std::chrono::seconds(20));
     void Signal(int signal);
+    // With keepInputOpen: more for its standard input, and its end.
+    bool WriteInput(const std::string& text);
+    void CloseInput();
     // Waits for the exit, reading both outputs to their end; kills it after the bound.
     LdctlResult Finish(std::chrono::seconds bound = std::chrono::seconds(30));
 
@@ -43,6 +48,7 @@ class LdctlProcess {
     bool ReadSome(int timeoutMs);
 
     pid_t pid_ = -1;
+    int in_ = -1;
     int out_ = -1;
     int err_ = -1;
     LdctlResult result_;

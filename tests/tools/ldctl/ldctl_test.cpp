@@ -3,24 +3,32 @@
 // released whatever ended the command.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "protocol/frame.h"
+#include "tests/serial/posix/pty_pair.h"
 #include "tests/serial/posix/temp_dir.h"
 #include "tests/tools/ldctl/ldctl_run.h"
 #include "tools/ldctl/exit_status.h"
+#include "tools/simulator/module_replies.h"
 #include "tools/simulator/pty_module.h"
 
 namespace {
@@ -214,7 +222,7 @@ TEST(LdctlSet, AppliesTheFieldsRulesAndPrintsTheConfirmedSetpoint) {
         {1, "900", CMD_SET_A, 500, true, 0ms},    // above the maximum of 500 mA
         {1, "-5", CMD_SET_A, 0, true, 0ms},       // below zero
         {2, "12.7", CMD_SET_B, 12, false, 0ms},   // truncated, not clamped
-        {1, "1e2x", CMD_SET_A, 100, false, 0ms},  // read as far as it is a number
+        {1, "+100", CMD_SET_A, 100, false, 0ms},  // an explicit sign
         // Slower than the configuration queries come, so the answer to the second query arrives
         // after the set frame, carrying the old setpoint; the setpoints reply still comes before
         // the first poll, whose frames would purge it from the line.
@@ -241,6 +249,123 @@ TEST(LdctlSet, AppliesTheFieldsRulesAndPrintsTheConfirmedSetpoint) {
     }
 }
 
+// A script's value that is no plain decimal would have been read by the field's rules into some
+// current (most often 0 mA); it is refused before the port is opened.
+TEST(LdctlSet, RefusesAnythingButAPlainDecimalAndSendsNothing) {
+    SimulatorPort sim(ExactModule());
+    ASSERT_TRUE(sim.linked);
+    for (const char* typed : {"abc", "N/A", "nan", "inf", "0x1F4", "\xd9\xa3" /* ٣ */, "   ", " 12",
+                              "12 ", "12abc", "1e3", "1,5", "1.2.3", "+", "."}) {
+        SCOPED_TRACE(typed);
+        const LdctlResult result = sim.Run({"set", kLink, typed});
+        EXPECT_EQ(result.status, ToInt(ExitStatus::kUsage)) << result.err;
+        EXPECT_NE(result.err.find("not a plain decimal"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_TRUE(sim.Received().empty()) << "a refused value opened the port";
+}
+
+// A module played by the test, for what the simulator never does: it answers every frame with
+// temperature and power, and from `configAfter` after the first frame adds its configuration
+// reply, whatever its fields. It writes only when asked, so nothing piles up in the pty once
+// ldctl is gone.
+class ScriptedModule {
+  public:
+    ScriptedModule(const simulator::ConfigFields& config, std::chrono::milliseconds configAfter)
+        : config_(simulator::ConfigReply(config)),
+          power_(simulator::PowerReply(config.variant >= 2 ? 500.0 : 50.0, config.variant)),
+          configAfter_(configAfter),
+          thread_([this] { Serve(); }) {}
+    ~ScriptedModule() {
+        stop_ = true;
+        thread_.join();
+    }
+    const std::string& Path() const { return pty_.NearPath(); }
+    // Whether any set frame (the only request with L = 4) reached the module.
+    bool ReceivedSetFrame() const {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const Bytes start = {kRequestHeader, kRequestHeader, 4};
+        return std::search(received_.begin(), received_.end(), start.begin(), start.end()) !=
+               received_.end();
+    }
+
+  private:
+    void Serve() {
+        using namespace std::chrono;
+        const Bytes temperature = simulator::TemperatureReply(25.0, 26.0);
+        std::optional<steady_clock::time_point> asked;
+        while (!stop_) {
+            pollfd wait{pty_.FarEnd(), POLLIN, 0};
+            std::uint8_t chunk[256];
+            if (poll(&wait, 1, 50) <= 0) {
+                continue;
+            }
+            const ssize_t got = read(pty_.FarEnd(), chunk, sizeof chunk);
+            if (got <= 0) {
+                std::this_thread::sleep_for(milliseconds(10));  // no one on the near end
+                continue;
+            }
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                received_.insert(received_.end(), chunk, chunk + got);
+            }
+            asked = asked.value_or(steady_clock::now());
+            pty_.Send(temperature);
+            pty_.Send(power_);
+            if (steady_clock::now() - *asked >= configAfter_) {
+                pty_.Send(config_);
+            }
+        }
+    }
+
+    const Bytes config_;
+    const Bytes power_;
+    const std::chrono::milliseconds configAfter_;
+    PtyPair pty_;
+    mutable std::mutex mutex_;
+    Bytes received_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Runs ldctl with `module` linked as the only virtual port.
+LdctlResult RunOn(const ScriptedModule& module, std::vector<std::string> args) {
+    TempDir ports;
+    EXPECT_EQ(symlink(module.Path().c_str(), ports.Join(kLink).c_str()), 0);
+    LdctlProcess::Options options;
+    options.args = std::move(args);
+    options.portsDirectory = ports.Path();
+    return RunLdctl(options);
+}
+
+// A module still answering an earlier program's polls sends readings before its configuration,
+// and reports a setpoint above its maximum. Readings start with the configuration (variant B's
+// scale, JSON numbers, the CSV header first), and the setpoint is shown as reported: only `set`
+// commands the current, so `watch` and `list` never pull it down.
+TEST(LdctlWatch, PrintsFromTheConfigurationOnAndNeverSendsASetFrame) {
+    for (const char* format : {"json", "csv"}) {
+        SCOPED_TRACE(format);
+        ScriptedModule module(
+            {.setpointA = 100, .setpointB = 600, .maximumA = 500, .maximumB = 500, .variant = 2},
+            std::chrono::milliseconds(700));
+        const LdctlResult result =
+            RunOn(module, {"watch", kLink, "--count", "4", "--format", format});
+        ASSERT_EQ(result.status, 0) << result.err;
+        if (std::string(format) == "csv") {
+            EXPECT_EQ(Lines(result.out).at(0), "time,temperature_c,power_mw,setpoint_ma,variant");
+        }
+        const std::vector<ReadingRow> rows = ParseReadings(format, result.out);  // JSON: numbers
+        ASSERT_EQ(rows.size(), 4u) << result.out;
+        for (const ReadingRow& row : rows) {
+            EXPECT_EQ(row.setpoint, "600");
+            EXPECT_EQ(row.power, "500");  // variant B's scale, not variant A's 50.0
+            EXPECT_EQ(row.variant, "B");
+        }
+        EXPECT_EQ(RunOn(module, {"list"}).status, 0);
+        EXPECT_FALSE(module.ReceivedSetFrame());
+    }
+}
+
 // The port's number as ldctl lists it: hardware ports come first, so it is not known in advance.
 std::string ListedNumber(const SimulatorPort& sim) {
     const LdctlResult listed = sim.Run({"list", "--json"});
@@ -252,12 +377,74 @@ std::string ListedNumber(const SimulatorPort& sim) {
     return "none";
 }
 
+// Two modules: "sim" and a link named with sim's list number, which sorts before it and so takes
+// the number before. A path reaches its port through any links; a name or a number that is no
+// one else's name reaches its port; the number that is also a name is refused.
+TEST(LdctlPorts, PathsAndNamesReachTheirPortAndANumberThatIsAlsoANameIsRefused) {
+    SimulatorPort sim(ExactModule());
+    ASSERT_TRUE(sim.linked);
+    const int simAlone = std::stoi(ListedNumber(sim));
+    simulator::PtyModule other(ExactModule());
+    other.Start();
+    const std::string otherName = std::to_string(simAlone + 1);
+    ASSERT_EQ(symlink(other.Path().c_str(), sim.ports.Join(otherName).c_str()), 0);
+    ASSERT_EQ(ListedNumber(sim), otherName);
+    TempDir byId;  // as udev's /dev/serial/by-id: a link to the port's link
+    const std::string idPath = byId.Join("usb-Lab_Driver_0001-if00-port0");
+    ASSERT_EQ(symlink(sim.ports.Join(kLink).c_str(), idPath.c_str()), 0);
+
+    struct Case {
+        std::string port;
+        int status;
+        bool reachesSim;  // else the other module, when the status is 0
+    };
+    const Case cases[] = {
+        {kLink, 0, true},
+        {sim.module.Path(), 0, true},  // /dev/pts/N
+        {sim.ports.Join(kLink), 0, true},
+        {idPath, 0, true},
+        {std::to_string(simAlone), 0, false},  // the other's number, no one's name
+        {otherName, ToInt(ExitStatus::kUsage), false},
+        {byId.Join("nothing-here"), ToInt(ExitStatus::kPortNotFound), false},
+        {"/dev/null", ToInt(ExitStatus::kPortNotFound), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        const std::size_t simBefore = sim.module.Received().size();
+        const std::size_t otherBefore = other.Received().size();
+        const LdctlResult result = sim.Run({"watch", c.port, "--count", "1"});
+        EXPECT_EQ(result.status, c.status) << result.err;
+        const bool simAsked = sim.module.Received().size() > simBefore;
+        const bool otherAsked = other.Received().size() > otherBefore;
+        EXPECT_EQ(simAsked, c.status == 0 && c.reachesSim);
+        EXPECT_EQ(otherAsked, c.status == 0 && !c.reachesSim);
+        if (c.status == ToInt(ExitStatus::kUsage)) {
+            EXPECT_NE(result.err.find(otherName + ": ambiguous"), std::string::npos) << result.err;
+        }
+    }
+}
+
 TEST(LdctlSet, PlainOutputIsTheConfirmedSetpoint) {
     SimulatorPort sim(ExactModule());
     ASSERT_TRUE(sim.linked);
     const LdctlResult result = sim.Run({"set", ListedNumber(sim), "250"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "250 mA\n");
+}
+
+// A module that takes less than it is sent answers with what it took: that answer is printed, and
+// it is no confirmation of the value sent.
+TEST(LdctlSet, AConfirmationOfAnotherValueEndsInTheNoAnswerStatus) {
+    ModuleConfig config = ExactModule();
+    config.setLimit = 250;
+    SimulatorPort sim(config);
+    ASSERT_TRUE(sim.linked);
+    const LdctlResult result = sim.Run({"set", kLink, "300", "--json"});
+    EXPECT_EQ(result.status, ToInt(ExitStatus::kNoAnswer));
+    EXPECT_EQ(nlohmann::json::parse(result.out)["setpoint_ma"], 250) << result.out;
+    EXPECT_NE(result.err.find("the module confirmed 250 mA, not the 300 mA sent"),
+              std::string::npos)
+        << result.err;
 }
 
 TEST(LdctlSet, ASilentModuleEndsInTheNoAnswerStatus) {
@@ -342,8 +529,12 @@ TEST(LdctlErrors, EachClassHasItsOwnStatusAndOneLine) {
         {{"watch"}, ExitStatus::kUsage, "PORT is required"},
         {{"watch", kLink, "--format", "xml"}, ExitStatus::kUsage, "xml"},
         {{"watch", kLink, "--count", "0x2"}, ExitStatus::kUsage, "--count"},
+        // --help shows [0.001 - 1000000000]: both ends are taken.
+        {{"watch", "nosuch", "--duration", "1000000000"}, ExitStatus::kPortNotFound, "nosuch"},
+        {{"watch", "nosuch", "--duration", "0.001"}, ExitStatus::kPortNotFound, "nosuch"},
+        {{"watch", kLink, "--duration", "1000000001"}, ExitStatus::kUsage, "--duration"},
         {{"set", kLink}, ExitStatus::kUsage, "MA is required"},
-        {{"set", kLink, ""}, ExitStatus::kUsage, "Warning!: Format Error!"},
+        {{"set", kLink, ""}, ExitStatus::kUsage, "not a plain decimal"},
         {{"decode", "ED F"}, ExitStatus::kUsage, "odd number"},
         {{"frobnicate"}, ExitStatus::kUsage, "subcommand"},
     };
@@ -354,6 +545,52 @@ TEST(LdctlErrors, EachClassHasItsOwnStatusAndOneLine) {
         EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "");
     }
+}
+
+// A full disk loses what a command printed: the command says so and fails, whatever it did.
+TEST(LdctlErrors, AnUnwritableStandardOutputIsSaidAndFails) {
+    SimulatorPort sim(ExactModule());
+    ASSERT_TRUE(sim.linked);
+    const std::vector<std::vector<std::string>> commands = {{"set", kLink, "250"},
+                                                            {"set", kLink, "260", "--json"},
+                                                            {"list"},
+                                                            {"list", "--json"},
+                                                            {"decode", "ED FA 04 22 01 F4 02"},
+                                                            {"watch", kLink, "--count", "1"}};
+    for (const auto& args : commands) {
+        SCOPED_TRACE(args[0] + (args.size() > 3 ? " " + args[3] : ""));
+        LdctlProcess::Options options = sim.With(args);
+        options.outputPath = "/dev/full";
+        const LdctlResult result = RunLdctl(options);
+        EXPECT_EQ(result.status, ToInt(ExitStatus::kInternal)) << result.err;
+        EXPECT_NE(result.err.find("standard output cannot be written: No space left on device"),
+                  std::string::npos)
+            << result.err;
+    }
+}
+
+// An endless feed is decoded as it comes, a reply printed before the input ends.
+TEST(LdctlDecode, StandardInputIsDecodedAsItArrives) {
+    TempDir none;
+    LdctlProcess::Options options;
+    options.args = {"decode"};
+    options.portsDirectory = none.Path();
+    options.keepInputOpen = true;
+    LdctlProcess decode(options);
+    ASSERT_TRUE(decode.WriteInput("ED FA 04 22 01 F4 02\nED FA"));
+    ASSERT_TRUE(decode.WaitForLines(1, std::chrono::seconds(5)));
+    // A pair split over two writes, and a reply split over many, still decode.
+    ASSERT_TRUE(decode.WriteInput(" 0"));
+    ASSERT_TRUE(decode.WriteInput("6 0B 09 C4 0A 28 F7\n"));
+    ASSERT_TRUE(decode.WaitForLines(2, std::chrono::seconds(5)));
+    decode.CloseInput();
+    const LdctlResult result = decode.Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 3u) << result.out;
+    EXPECT_NE(lines[0].find("POWER  500"), std::string::npos);
+    EXPECT_NE(lines[1].find("TEMP  A 2500"), std::string::npos);
+    EXPECT_EQ(lines[2], "0 bytes dropped");
 }
 
 TEST(LdctlErrors, APortHeldByAnotherLdctlIsBusyAndFreeOnceItEnds) {
@@ -435,6 +672,10 @@ TEST(LdctlErrors, PermissionDeniedNamesTheDialoutGroup) {
 TEST(LdctlList, ShowsTheSimulatorsLinkAndNoPhantomPort) {
     SimulatorPort sim(ExactModule());
     ASSERT_TRUE(sim.linked);
+    // Character devices that are no serial line are not offered.
+    for (const char* device : {"/dev/null", "/dev/zero", "/dev/tty", "/dev/ptmx"}) {
+        ASSERT_EQ(symlink(device, sim.ports.Join(device + 5).c_str()), 0);
+    }
     const LdctlResult result = sim.Run({"list", "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto ports = nlohmann::json::parse(result.out);
@@ -446,6 +687,9 @@ TEST(LdctlList, ShowsTheSimulatorsLinkAndNoPhantomPort) {
     }
     const auto sim_ = std::find(names.begin(), names.end(), kLink);
     ASSERT_NE(sim_, names.end()) << result.out;
+    for (const char* device : {"null", "zero", "tty", "ptmx"}) {
+        EXPECT_EQ(std::find(names.begin(), names.end(), device), names.end()) << result.out;
+    }
     EXPECT_EQ(ports[static_cast<std::size_t>(sim_ - names.begin())]["path"], sim.ports.Join(kLink));
     // The 8250 driver's ports without a UART report type 0.
     for (const auto& tty : std::filesystem::directory_iterator("/sys/class/tty")) {

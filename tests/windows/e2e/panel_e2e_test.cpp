@@ -1,11 +1,15 @@
 // The Windows program end to end: the running panel, driven from this process, talks to the
 // module simulator through a COM port, and the simulator's frame log shows what reached the line.
 // The runner starts both and runs the suites in order: WithPort; UnconfirmedSet twice, with a
-// module whose confirmations come late and then never; TricklingReplies with a module whose reply
-// bytes come far apart; PortGone after it removed the port; Exit after it brought it back.
+// module whose confirmations come late and then never; LostSetFrame with a module that loses its
+// first set frames; LateConfirmation and ConfirmationsOnPollWrites with modules that confirm sets
+// late while answering queries at once; ShortConfiguration with a module whose configuration
+// reply has no variant byte; TricklingReplies with a module whose reply bytes come far apart;
+// PortGone after it removed the port; Exit after it brought it back.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <regex>
@@ -28,6 +32,11 @@ constexpr DWORD kDeadlineMs = 30000;
 // for the changes that came during it, the configuration asked again and two poll periods, with
 // room to spare; handled one by one, the storm's changes take some 20 s more.
 constexpr DWORD kStormSettledMs = 10000;
+// A set that no reply confirmed within a second is followed by the question of what the module
+// holds: within two seconds of the set the window shows the answer.
+constexpr DWORD kResyncMs = 2000;
+// For what must happen within a few poll periods: a failing run does not wait the full deadline.
+constexpr DWORD kShortDeadlineMs = 5000;
 
 template <class Condition>
 bool WaitUntil(Condition condition, DWORD deadlineMs = kDeadlineMs) {
@@ -100,8 +109,51 @@ std::optional<int> PortIndex(const PanelRemote& panel) {
     return std::nullopt;
 }
 
-bool ShowsText(const PanelRemote& panel, int controlId, const std::string& text) {
-    return WaitUntil([&] { return panel.Text(controlId) == text; });
+bool ShowsText(const PanelRemote& panel, int controlId, const std::string& text,
+               DWORD deadlineMs = kDeadlineMs) {
+    return WaitUntil([&] { return panel.Text(controlId) == text; }, deadlineMs);
+}
+
+// The current field and the slider both show `value`.
+bool ShowsCurrent(const PanelRemote& panel, int value, DWORD deadlineMs) {
+    return WaitUntil(
+        [&] {
+            return panel.Text(IDC_CURRENT) == std::to_string(value) &&
+                   panel.SliderPosition() == value;
+        },
+        deadlineMs);
+}
+
+// Which control of the panel has the keyboard focus, and whether the panel is in front: where
+// real keystrokes go.
+std::string FocusOf(const PanelRemote& panel) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(panel.Panel(), nullptr), &info);
+    return "focus on control " + std::to_string(GetDlgCtrlID(info.hwndFocus)) +
+           (GetForegroundWindow() == panel.Panel() ? ", panel in front" : ", panel not in front");
+}
+
+std::string ShownCurrent(const PanelRemote& panel) {
+    return "field \"" + panel.Text(IDC_CURRENT) + "\", slider " +
+           std::to_string(panel.SliderPosition());
+}
+
+// Every frame from `from` on is a query or a set of one of `allowed`.
+void ExpectOnlyQueriesAndSetsOf(std::size_t from, const std::vector<int>& allowed) {
+    const std::vector<Frame> frames = Frames();
+    for (std::size_t i = from; i < frames.size(); ++i) {
+        if (IsSetFrame(frames[i])) {
+            const int value = SetFrameValue(frames[i]);
+            EXPECT_TRUE(std::find(allowed.begin(), allowed.end(), value) != allowed.end())
+                << "frame " << i << " sets " << value;
+        } else {
+            const std::uint8_t code = frames[i][kCodeIndex];
+            EXPECT_TRUE(code == CMD_QUERY_CONFIG || code == CMD_QUERY_TEMP ||
+                        code == CMD_QUERY_POWER)
+                << "frame " << i << " has code " << static_cast<int>(code);
+        }
+    }
 }
 
 class PanelTest : public ::testing::Test {
@@ -143,6 +195,10 @@ class PanelTest : public ::testing::Test {
 
 using WithPort = PanelTest;
 using UnconfirmedSet = PanelTest;
+using LostSetFrame = PanelTest;
+using LateConfirmation = PanelTest;
+using ConfirmationsOnPollWrites = PanelTest;
+using ShortConfiguration = PanelTest;
 using TricklingReplies = PanelTest;
 using PortGone = PanelTest;
 using Exit = PanelTest;
@@ -356,9 +412,10 @@ TEST_F(WithPort, CloseStopsAndReopeningAsksForTheConfigurationAgain) {
     OpenPortAndWaitForConfiguration();  // left open for the next suite
 }
 
-// The module confirms a set late (after the next poll) or never: the poll must not send the
-// slider's old position back over the value the operator gave.
-TEST_F(UnconfirmedSet, ThePollDoesNotUndoTheTypedValue) {
+// The module confirms a set late (after the next poll) or never, having taken the value: the
+// window shows it on the field and the slider within two seconds, and nothing but the typed value
+// goes out (the poll never sends the slider's old position back over it).
+TEST_F(UnconfirmedSet, WindowShowsTheTakenValueAndSendsNoOther) {
     ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
     const int typed = Panel().SliderPosition() == 200 ? 210 : 200;
     Panel().ClearText(IDC_CURRENT);
@@ -366,9 +423,155 @@ TEST_F(UnconfirmedSet, ThePollDoesNotUndoTheTypedValue) {
     ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(typed)));
     std::size_t from = FrameCount();
     Panel().Click(IDC_SET);
+    EXPECT_TRUE(ShowsCurrent(Panel(), typed, kResyncMs)) << ShownCurrent(Panel());
     // Several polls, the first well before a late confirmation.
     ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 4)) << "polling stopped";
-    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{typed});
+    EXPECT_FALSE(SetValuesFrom(from).empty());
+    ExpectOnlyQueriesAndSetsOf(from, {typed});
+    EXPECT_TRUE(ShowsCurrent(Panel(), typed, 0)) << ShownCurrent(Panel());
+}
+
+// The module loses the set frames (the operator's and one more): it keeps what it held, and the
+// window comes back to that instead of showing a value the module never took.
+TEST_F(LostSetFrame, WindowReturnsToWhatTheModuleHolds) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    const int held = Given().setpoint;  // the runner's new module has taken no set
+    const int typed = held + 160;
+    Panel().ClearText(IDC_CURRENT);
+    Panel().Type(IDC_CURRENT, std::to_wstring(typed));
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(typed)));
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_SET);
+    EXPECT_TRUE(ShowsCurrent(Panel(), held, kResyncMs)) << ShownCurrent(Panel());
+    EXPECT_GE(CountFrom(Frames(), from, CMD_QUERY_CONFIG), 1u) << "the module was not asked";
+    ASSERT_TRUE(WaitForFrames(FrameCount(), CMD_QUERY_TEMP, 2)) << "polling stopped";
+    ExpectOnlyQueriesAndSetsOf(from, {typed});
+    EXPECT_TRUE(ShowsCurrent(Panel(), held, 0)) << ShownCurrent(Panel());
+}
+
+// The operator clears the field and types 470 with the keyboard while a setpoints reply (a late
+// confirmation) lands between the first digit and the rest: the field keeps the operator's text,
+// so 470 is what is sent, not the digits joined to the module's value.
+TEST_F(LateConfirmation, TypingWhileAConfirmationLandsSendsWhatWasTyped) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    Panel().ClearText(IDC_CURRENT);
+    Panel().Type(IDC_CURRENT, L"300");
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "300"));
+    std::size_t from = FrameCount();
+    Panel().Click(IDC_SET);
+    ASSERT_TRUE(WaitUntil([&] { return !SetValuesFrom(from).empty(); }, kShortDeadlineMs));
+    const DWORD setAt = GetTickCount();  // its confirmation leaves 800 ms from here
+
+    Panel().ClickWithMouse(IDC_CURRENT);
+    PanelRemote::PressRealKey(VK_END);
+    PanelRemote::PressRealKey(VK_BACK, 6);
+    PanelRemote::TypeKeys(L"4");
+    EXPECT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", 700))
+        << "field \"" << Panel().Text(IDC_CURRENT) << "\", " << FocusOf(Panel());
+    const DWORD landed = setAt + 1300;
+    while (static_cast<LONG>(landed - GetTickCount()) > 0) {
+        Sleep(50);
+    }
+    PanelRemote::TypeKeys(L"70");
+    PanelRemote::PressRealKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return SetValuesFrom(from).size() >= 2; }, kShortDeadlineMs))
+        << "no set after Enter; the field shows \"" << Panel().Text(IDC_CURRENT) << "\"";
+    EXPECT_EQ(SetValuesFrom(from).back(), 470);
+    ExpectOnlyQueriesAndSetsOf(from, {300, 470});
+    EXPECT_TRUE(ShowsCurrent(Panel(), 470, kResyncMs)) << ShownCurrent(Panel());
+}
+
+// The same while the configuration reply of a re-opened port (a device change) lands.
+TEST_F(LateConfirmation, TypingWhileTheReopenedPortsConfigurationLandsSendsWhatWasTyped) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    const std::string held = Panel().Text(IDC_CURRENT);
+    ASSERT_NE(held, "4");
+    Panel().ClickWithMouse(IDC_CURRENT);
+    PanelRemote::PressRealKey(VK_END);
+    PanelRemote::PressRealKey(VK_BACK, 6);
+    PanelRemote::TypeKeys(L"4");
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, "4", kShortDeadlineMs))
+        << "field \"" << Panel().Text(IDC_CURRENT) << "\", " << FocusOf(Panel());
+    std::size_t from = FrameCount();
+    ASSERT_TRUE(Panel().SendDeviceChange());
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_CONFIG, 1)) << "the configuration is not asked";
+    // The module answers the configuration at once; past its arrival and handling:
+    ASSERT_TRUE(WaitForFrames(from, CMD_QUERY_TEMP, 1)) << "the re-opened port is not polled";
+    PanelRemote::TypeKeys(L"70");
+    PanelRemote::PressRealKey(VK_RETURN);
+    ASSERT_TRUE(WaitUntil([&] { return !SetValuesFrom(from).empty(); }, kShortDeadlineMs))
+        << "no set after Enter; the field shows \"" << Panel().Text(IDC_CURRENT) << "\"";
+    EXPECT_EQ(SetValuesFrom(from), std::vector<int>{470});
+    EXPECT_TRUE(ShowsCurrent(Panel(), 470, kResyncMs)) << ShownCurrent(Panel());
+}
+
+// Holding 》 while each confirmation comes 0.8 s late: the confirmation of an earlier step never
+// moves the base of the next, so the values sent only rise.
+TEST_F(LateConfirmation, HeldStepUpNeverSendsALowerValue) {
+    constexpr int kStart = 100;
+    constexpr std::size_t kTicksHeld = 12;
+    Panel().ClearText(IDC_CURRENT);
+    Panel().Type(IDC_CURRENT, std::to_wstring(kStart));
+    ASSERT_TRUE(ShowsText(Panel(), IDC_CURRENT, std::to_string(kStart)));
+    Panel().Click(IDC_SET);
+    ASSERT_TRUE(ShowsCurrent(Panel(), kStart, kShortDeadlineMs)) << ShownCurrent(Panel());
+
+    std::size_t from = FrameCount();
+    Panel().HoldLeftButton(IDC_STEP_UP);
+    const bool repeated =
+        WaitUntil([&] { return SetValuesFrom(from).size() >= kTicksHeld; }, kShortDeadlineMs);
+    Panel().ReleaseHeldLeftButton();
+    ASSERT_TRUE(repeated) << "holding the button does not repeat";
+    Sleep(1500);  // the last confirmations land
+    const std::vector<int> values = SetValuesFrom(from);
+    ASSERT_FALSE(values.empty());
+    EXPECT_GT(values.front(), kStart);
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        EXPECT_GE(values[i], values[i - 1]) << "set " << i << " steps back";
+    }
+    EXPECT_TRUE(ShowsCurrent(Panel(), values.back(), kResyncMs)) << ShownCurrent(Panel());
+}
+
+// Confirmations 0.7 to 1.2 s late land at any point of the poll's writes: none is thrown away by
+// a write, so over several sets the window ends at what the module holds, and one step from
+// there steps from it.
+TEST_F(ConfirmationsOnPollWrites, WindowEndsAtWhatTheModuleHolds) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    const std::vector<int> sets = {400, 150, 400, 150, 400, 150};
+    std::size_t from = FrameCount();
+    for (int value : sets) {
+        Panel().SetText(IDC_CURRENT, std::to_string(value));
+        Panel().Click(IDC_SET);
+        Sleep(900);
+    }
+    const int held = sets.back();
+    EXPECT_TRUE(ShowsCurrent(Panel(), held, kResyncMs)) << ShownCurrent(Panel());
+    ExpectOnlyQueriesAndSetsOf(from, sets);
+    EXPECT_EQ(SetValuesFrom(from).back(), held);
+
+    Sleep(1500);  // every confirmation has landed; the window stays where the module is
+    EXPECT_TRUE(ShowsCurrent(Panel(), held, 0)) << ShownCurrent(Panel());
+    std::size_t stepFrom = FrameCount();
+    Panel().Click(IDC_STEP_UP);
+    ASSERT_TRUE(WaitUntil([&] { return !SetValuesFrom(stepFrom).empty(); }, kShortDeadlineMs));
+    EXPECT_EQ(SetValuesFrom(stepFrom), std::vector<int>{held + 1});
+}
+
+// A module whose configuration reply ends after the maxima (no variant byte) configures the
+// panel: its setpoint on the field and the slider, its maximum on the slider, polling started.
+TEST_F(ShortConfiguration, ConfiguresThePanel) {
+    ASSERT_EQ(Panel().Text(IDC_OPEN_PORT), kClosePortText) << "runs with the port open";
+    Panel().Click(IDC_OPEN_PORT);
+    ASSERT_TRUE(ShowsText(Panel(), IDC_OPEN_PORT, kOpenPortText));
+    Panel().ClearText(IDC_CURRENT);
+    std::size_t from = 0;
+    ASSERT_NO_FATAL_FAILURE(OpenGivenPort(from));
+    EXPECT_TRUE(ShowsCurrent(Panel(), Given().setpoint, kShortDeadlineMs)) << ShownCurrent(Panel());
+    EXPECT_EQ(Panel().SliderMaximum(), Given().maximum);
+    EXPECT_TRUE(
+        WaitUntil([&] { return CountFrom(Frames(), from, CMD_QUERY_TEMP) >= 2; }, kShortDeadlineMs))
+        << "not polling: " << CountFrom(Frames(), from, CMD_QUERY_CONFIG)
+        << " configuration queries";
 }
 
 // Each reply byte 100 ms after the one before: every reply is abandoned, so a port opened again

@@ -120,6 +120,36 @@ void PanelRemote::HoldLeftButton(int controlId) const {
     SendInput(2, input, sizeof(INPUT));
 }
 
+void PanelRemote::ClickWithMouse(int controlId) const {
+    HoldLeftButton(controlId);
+    ReleaseHeldLeftButton();
+}
+
+void PanelRemote::TypeKeys(const std::wstring& characters) {
+    for (wchar_t character : characters) {
+        INPUT input[2] = {};
+        for (INPUT& key : input) {
+            key.type = INPUT_KEYBOARD;
+            key.ki.wScan = character;
+            key.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        input[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+    }
+}
+
+void PanelRemote::PressRealKey(WORD virtualKey, int times) {
+    for (int i = 0; i < times; ++i) {
+        INPUT input[2] = {};
+        for (INPUT& key : input) {
+            key.type = INPUT_KEYBOARD;
+            key.ki.wVk = virtualKey;
+        }
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+    }
+}
+
 void PanelRemote::ReleaseHeldLeftButton() const {
     INPUT input = {};
     input.type = INPUT_MOUSE;
@@ -139,6 +169,10 @@ void PanelRemote::PressKey(int controlId, WPARAM virtualKey) const {
 
 void PanelRemote::ClearText(int controlId) const {
     SendTo(controlId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+}
+
+void PanelRemote::SetText(int controlId, const std::string& text) const {
+    SendTo(controlId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 HWND PanelRemote::FindBox(const char* title) {

@@ -35,10 +35,19 @@ class PanelRemote {
     // (SendInput), so the system's button state follows it as the panel's repeat checks.
     void HoldLeftButton(int controlId) const;
     void ReleaseHeldLeftButton() const;
+    // A real click on the control (SendInput): the panel becomes the foreground window and the
+    // control takes the focus as the operator's click gives it.
+    void ClickWithMouse(int controlId) const;
+    // Real keystrokes (SendInput) to whatever has the focus: characters, and a virtual key
+    // pressed and released `times` times.
+    static void TypeKeys(const std::wstring& characters);
+    static void PressRealKey(WORD virtualKey, int times = 1);
     // Characters as typed keys, and a key press, sent to the control.
     void Type(int controlId, const std::wstring& characters) const;
     void PressKey(int controlId, WPARAM virtualKey) const;
     void ClearText(int controlId) const;
+    // The control's whole text at once, as the panel itself writes it.
+    void SetText(int controlId, const std::string& text) const;
 
     // A message box of the panel's process with this title; null when none is shown.
     static HWND FindBox(const char* title);

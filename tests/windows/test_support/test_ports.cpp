@@ -17,6 +17,15 @@ std::optional<int> PortNumber(const char* name) {
     return number;
 }
 
+std::optional<HangUpLink> HangUpLinkNamed(const char* portVariable, const char* triggerVariable) {
+    const auto port = PortNumber(portVariable);
+    const char* trigger = std::getenv(triggerVariable);
+    if (!port || trigger == nullptr) {
+        return std::nullopt;
+    }
+    return HangUpLink{*port, trigger};
+}
+
 }  // namespace
 
 std::optional<LinkedPair> LinkedPairFromEnvironment() {
@@ -29,10 +38,10 @@ std::optional<LinkedPair> LinkedPairFromEnvironment() {
 }
 
 std::optional<HangUpLink> HangUpLinkFromEnvironment() {
-    const auto port = PortNumber("DRIVERPANEL_TEST_HANGUP_COM");
-    const char* trigger = std::getenv("DRIVERPANEL_TEST_HANGUP_TRIGGER");
-    if (!port || trigger == nullptr) {
-        return std::nullopt;
-    }
-    return HangUpLink{*port, trigger};
+    return HangUpLinkNamed("DRIVERPANEL_TEST_HANGUP_COM", "DRIVERPANEL_TEST_HANGUP_TRIGGER");
+}
+
+std::optional<HangUpLink> PanelHangUpLinkFromEnvironment() {
+    return HangUpLinkNamed("DRIVERPANEL_TEST_PANEL_HANGUP_COM",
+                           "DRIVERPANEL_TEST_PANEL_HANGUP_TRIGGER");
 }

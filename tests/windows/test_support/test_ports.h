@@ -20,6 +20,8 @@ struct HangUpLink {
     std::string trigger;
 };
 std::optional<HangUpLink> HangUpLinkFromEnvironment();
+// Another such port, for the panel program started by a test: each link hangs up only once.
+std::optional<HangUpLink> PanelHangUpLinkFromEnvironment();
 
 // The script never links this one.
 constexpr int kAbsentPort = 16;
