@@ -22,7 +22,7 @@ class LeanTimers : public UiTimers {
 
 class LeanPort : public PortService, public PortProbe {
   public:
-    bool Setup(int, const LineSettings&) override { return true; }
+    OpenResult Setup(int, const LineSettings&) override { return OpenResult::Ok(); }
     bool StartWorker() override { return true; }
     void Shutdown() override {}
     void QueueWrite(const std::uint8_t*, std::size_t) override {}

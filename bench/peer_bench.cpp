@@ -1,9 +1,9 @@
 // The Linux receive path beside what a Qt developer would write instead, on the same pty stream:
 // a QSerialPort program (readyRead + readAll), a QSocketNotifier + read() program, and this
-// program's port object with its worker and the panel's hand-off. Each path is its own process,
-// started one after the other on a fresh pty; each feeds the same reply assembler on its Qt UI
-// thread. Prints markdown tables for docs/performance.md: each run, the ratios to the peers per
-// run, and the minimum, median and maximum over the runs.
+// program's port object read on the UI thread by the panel's port owner. Each path is its own
+// process, started one after the other on a fresh pty; each feeds the same reply assembler on its
+// Qt UI thread. Prints markdown tables for docs/performance.md: each run, the ratios to the peers
+// per run, and the minimum, median and maximum over the runs.
 // Usage: peer_bench [--runs N] [--label TEXT] [plan options]   (peer_bench --help)
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -25,7 +25,7 @@ struct PeerPath {
 
 // This program's path first: every ratio is of it to the others.
 constexpr PeerPath kPaths[] = {
-    {"this program (worker, hand-off)", "peer_panel_path"},
+    {"this program (event loop)", "peer_panel_path"},
     {"QSerialPort readyRead + readAll", "peer_qserialport"},
     {"QSocketNotifier + read()", "peer_notifier"},
 };

@@ -1,6 +1,6 @@
 // Peer receiver: this program's own receive path. The pty is linked as a virtual port, opened
-// with the panel's port object and line settings; its worker hands what it reads to the UI
-// thread through the panel's port owner, whose byte handler feeds the reply assembler.
+// with the panel's port object and line settings, and read on the UI thread when the panel's
+// port owner's notifier finds it readable; the byte handler takes each byte.
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -44,9 +44,10 @@ class PanelPath : public OpenedPath {
   public:
     PanelPath(const std::string& tty, PeerRecorder& recorder)
         : link_(tty), registry_([] { return std::vector<HardwarePort>{}; }, link_.Directory()) {
-        owner_.Attach({[&recorder](std::uint8_t byte, int) { recorder.Take(byte); }, [] {}});
+        owner_.Serve(port_);
+        owner_.Attach(
+            {[&recorder](std::uint8_t byte, int, std::int64_t) { recorder.Take(byte); }, {}});
     }
-    // The worker is stopped from the UI thread, never from inside one of its deliveries.
     ~PanelPath() override {
         port_.Shutdown();
         owner_.Detach();
@@ -59,7 +60,7 @@ class PanelPath : public OpenedPath {
         for (int n = 1; n <= PortRegistry::kMaxPorts && portNumber == 0; ++n) {
             portNumber = registry_.Probe(n) ? n : 0;
         }
-        return portNumber != 0 && port_.Setup(owner_, portNumber, kConnectionSettings) &&
+        return portNumber != 0 && port_.Setup(portNumber, kConnectionSettings).Opened() &&
                port_.StartWorker();
     }
 
@@ -67,7 +68,7 @@ class PanelPath : public OpenedPath {
     VirtualPortLink link_;
     PortRegistry registry_;
     PanelPortOwner owner_;
-    CCommPort port_{registry_};
+    CCommPort port_{registry_, owner_};
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The receive path on Linux, measured end to end: a byte written to the far end of a pty, read by
-// the port object's worker, handed to the Qt UI thread through the panel's port owner and taken by
+// The receive path on Linux, measured end to end: a byte written to the far end of a pty, read on
+// the Qt UI thread by the port object when the panel's port owner finds it readable, and taken by
 // the reply assembler and its effects. Reports the latency per byte, the sustained rate with a
 // check that every byte arrived in order, and in the same run the floor of any design that hands
 // each byte to another thread and waits for the answer: an eventfd ping-pong between two threads
@@ -192,8 +192,9 @@ int main(int argc, char** argv) {
     }
     LeanPanel panel;
     PanelPortOwner owner;
-    CCommPort port(registry);
-    if (portNumber == 0 || !port.Setup(owner, portNumber, kConnectionSettings) ||
+    CCommPort port(registry, owner);
+    owner.Serve(port);
+    if (portNumber == 0 || !port.Setup(portNumber, kConnectionSettings).Opened() ||
         !port.StartWorker()) {
         std::fprintf(stderr, "could not open the pty as a port\n");
         return 1;
@@ -203,15 +204,15 @@ int main(int argc, char** argv) {
     const std::size_t total = latencySamples + streamBytes;
     Taken taken;
     taken.when.resize(total);
-    owner.Attach({[&](std::uint8_t byte, int) {
-                      panel.logic.OnPortByte(byte, LeanPort::kPort);
+    owner.Attach({[&](std::uint8_t byte, int, std::int64_t receivedAtMs) {
+                      panel.logic.OnPortByte(byte, LeanPort::kPort, receivedAtMs);
                       const std::size_t i = taken.count.load(std::memory_order_relaxed);
                       taken.when[i] = Clock::now();
                       taken.outOfOrder += byte == stream[i % stream.size()] ? 0 : 1;
                       taken.count.store(i + 1, std::memory_order_release);
                       taken.count.notify_one();
                   },
-                  [] {}});
+                  {}});
 
     struct Results {
         LatencyStats perByte, eventFd, qtCall, pty;
@@ -251,7 +252,7 @@ int main(int argc, char** argv) {
 
     PrintLoad();
     std::printf("bytes: %zu one at a time, then %zu streamed\n", latencySamples, streamBytes);
-    PrintStats("pty write -> worker -> UI thread -> assembler took it", results.perByte);
+    PrintStats("pty write -> UI thread read -> assembler took it", results.perByte);
     PrintStats("floor: eventfd ping-pong between two threads", results.eventFd);
     PrintStats("floor: Qt BlockingQueuedConnection call", results.qtCall);
     PrintStats("pty alone: write -> thread in poll() has read it", results.pty);

@@ -303,13 +303,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     CCommPort port;
-    const LineSettings& line = kConnectionSettings;
-    if (!port.Setup(owner, static_cast<UINT>(portNumber), line.baudRate, line.parity, line.dataBits,
-                    line.stopBits, line.eventMask, static_cast<UINT>(line.writeBufferSize),
-                    line.readIntervalTimeout, line.readTotalTimeoutMultiplier,
-                    line.readTotalTimeoutConstant, line.writeTotalTimeoutMultiplier,
-                    line.writeTotalTimeoutConstant) ||
-        !port.StartWorker()) {
+    port.SetOwner(owner);
+    if (!port.Setup(portNumber, kConnectionSettings).Opened() || !port.StartWorker()) {
         std::fprintf(stderr, "cannot open COM%d with the port object\n", portNumber);
         return 1;
     }

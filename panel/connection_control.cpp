@@ -39,7 +39,8 @@ void PanelLogic::FillPortList() {
 // Bytes still on their way from the previous connection must not complete a frame on this one,
 // so the assembler starts afresh with every port it opens.
 bool PanelLogic::SetupSelectedPort() {
-    if (!port_.Setup(state_.selectedPort, kConnectionSettings)) {
+    lastOpenResult_ = port_.Setup(state_.selectedPort, kConnectionSettings);
+    if (!lastOpenResult_.Opened()) {
         NotifyOpenFailed();
         return false;
     }

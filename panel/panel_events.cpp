@@ -144,10 +144,8 @@ void PanelLogic::NotifyLost(PortLossCause cause) {
     Notify(&PanelListener::OnPortLost, PanelPortLost{openPort_, cause});
 }
 
-// PortService::Setup says only that the port did not open; once it returns an OpenResult,
-// SetupSelectedPort keeps that in lastOpenResult_ and this reports it unchanged.
+// Reports why the port did not open as the port said it (SetupSelectedPort keeps it).
 void PanelLogic::NotifyOpenFailed() {
-    lastOpenResult_ = OpenResult{OpenStatus::Failed, {}, {}};
     Notify(&PanelListener::OnOpenFailed, PanelOpenFailed{SelectedPanelPort(), lastOpenResult_});
 }
 

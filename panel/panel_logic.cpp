@@ -16,10 +16,18 @@ void PanelLogic::OnInitDialog() {
 }
 
 void PanelLogic::OnPortByte(std::uint8_t byte, int portNumber) {
+    TakeReceivedByte(byte, portNumber, timers_.ReceiveClockMs());
+}
+
+void PanelLogic::OnPortByte(std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
+    TakeReceivedByte(byte, portNumber, timers_.ReceiveClockMs(receivedAtMs));
+}
+
+void PanelLogic::TakeReceivedByte(std::uint8_t byte, int portNumber, std::int64_t receiveClockMs) {
     if (portNumber != state_.selectedPort) {
         return;
     }
-    const auto frame = state_.assembler.Take(byte, timers_.ReceiveClockMs());
+    const auto frame = state_.assembler.Take(byte, receiveClockMs);
     if (!frame.empty()) {
         DispatchReply(frame);
     }

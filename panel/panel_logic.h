@@ -17,8 +17,8 @@
 #include "panel/panel_events.h"
 #include "panel/panel_timers.h"
 #include "panel/panel_window.h"
-#include "panel/port_service.h"
 #include "panel/ui_timers.h"
+#include "serial/port_service.h"
 
 class PanelLogic {
   public:
@@ -32,6 +32,9 @@ class PanelLogic {
 
     // One received byte and the number of the port it came from (the reply assembler).
     void OnPortByte(std::uint8_t byte, int portNumber);
+    // The same for a host that reads a block at a time on this thread: the byte's block was read
+    // at receivedAtMs (the clock of UiTimers::NowMs), which times it for the reply assembler.
+    void OnPortByte(std::uint8_t byte, int portNumber, std::int64_t receivedAtMs);
 
     // A tick of one of the panel's timers.
     void OnTimer(int timerId);
@@ -77,6 +80,7 @@ class PanelLogic {
   private:
     // Reply effects: each is given a whole checked frame and drops it when it is too short for
     // the fields it reads.
+    void TakeReceivedByte(std::uint8_t byte, int portNumber, std::int64_t receiveClockMs);
     void DispatchReply(std::span<const std::uint8_t> frame);
     void OnConfigReply(std::span<const std::uint8_t> frame);
     void OnSetpointsReply(std::span<const std::uint8_t> frame);
@@ -160,8 +164,7 @@ class PanelLogic {
     std::array<std::string, kPortTableSize> portNames_;  // list text by list index
     PanelPort openPort_;  // the port last opened, for its close, loss or re-open
     bool hangUpPending_ = false;
-    // Why the last Setup failed, as far as the panel knows. PortService::Setup tells only that
-    // it failed; once it returns an OpenResult, SetupSelectedPort keeps that here instead.
+    // Why the last Setup did or did not open the port, as the port object said.
     OpenResult lastOpenResult_;
 };
 

@@ -3,7 +3,9 @@
 #ifndef DRIVERPANEL_PANEL_PANEL_TIMERS_H
 #define DRIVERPANEL_PANEL_PANEL_TIMERS_H
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "panel/ui_timers.h"
 
@@ -23,7 +25,9 @@ class PanelTimers final : public UiTimers {
     void Wait(int ms) override {
         const std::int64_t start = platform_.NowMs();
         platform_.Wait(ms);
-        waitedMs_ += platform_.NowMs() - start;
+        lastWaitEndMs_ = platform_.NowMs();
+        waitedBeforeLastMs_ = waitedMs_;
+        waitedMs_ += lastWaitEndMs_ - start;
     }
     std::int64_t NowMs() override { return platform_.NowMs(); }
 
@@ -31,9 +35,24 @@ class PanelTimers final : public UiTimers {
     // panel can tell.
     std::int64_t ReceiveClockMs() { return platform_.NowMs() - waitedMs_; }
 
+    // The same clock for a byte of a block read at readAtMs on the platform's clock, by a host
+    // that reads on the UI thread: the block was read before or after each wait, never during
+    // one. A block read before the last wait ended (one of its earlier bytes was handled by
+    // something that waited) keeps the time it was read; the clock never goes back.
+    std::int64_t ReceiveClockMs(std::int64_t readAtMs) {
+        const std::int64_t waited = readAtMs >= lastWaitEndMs_ ? waitedMs_ : waitedBeforeLastMs_;
+        lastStampedMs_ = std::max(lastStampedMs_, readAtMs - waited);
+        return lastStampedMs_;
+    }
+
   private:
     UiTimers& platform_;
-    std::int64_t waitedMs_ = 0;  // UI thread only, like the panel's logic
+    // UI thread only, like the panel's logic.
+    std::int64_t waitedMs_ = 0;
+    std::int64_t waitedBeforeLastMs_ = 0;  // waitedMs_ before the last wait
+    std::int64_t lastWaitEndMs_ = std::numeric_limits<std::int64_t>::min();
+    std::int64_t lastStampedMs_ =
+        std::numeric_limits<std::int64_t>::min();  // the last ReceiveClockMs(readAtMs)
 };
 
 #endif

@@ -8,7 +8,7 @@
 CDriverPanelApp::CDriverPanelApp(int& argc, char** argv)
     : QApplication(argc, argv), host_(std::make_unique<PanelHost>()) {}
 
-// The port object's destructor stops a worker that still runs and closes the port.
+// The port object's destructor closes a port still open.
 CDriverPanelApp::~CDriverPanelApp() = default;
 
 int CDriverPanelApp::InitInstance() {

@@ -83,7 +83,7 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       host_(host),
       timers_([this](int timerId) { logic_.OnTimer(timerId); }),
-      logic_(host.state, *this, timers_, host.portService, host.probe),
+      logic_(host.state, *this, timers_, host.port, host.registry),
       preTranslation_(*this, [this](const InputMessage& m) { return logic_.PreTranslate(m); }),
       hotPlug_(host.watcher.FileDescriptor(), QSocketNotifier::Read),
       baseUnits_{} {
@@ -94,8 +94,11 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
     CreateControls();
 
     host_.owner.Attach(PanelPortOwner::Handlers{
-        .byte = [this](std::uint8_t byte, int portNumber) { logic_.OnPortByte(byte, portNumber); },
-        .hangUp = [this] { logic_.OnDeviceChange(); },
+        .byte =
+            [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
+                logic_.OnPortByte(byte, portNumber, receivedAtMs);
+            },
+        .lost = [this](int) { logic_.OnPortHangUp(); },
     });
     connect(&hotPlug_, &QSocketNotifier::activated, this, &CDriverPanelDlg::OnHotPlug);
     qApp->installEventFilter(&preTranslation_);
@@ -113,8 +116,7 @@ CDriverPanelDlg::CDriverPanelDlg(PanelHost& host)
 }
 
 CDriverPanelDlg::~CDriverPanelDlg() {
-    // The port and its worker outlive the panel: from here on nothing may reach the panel, and
-    // the worker must not wait for it.
+    // The port outlives the panel: from here on nothing may reach the panel.
     host_.owner.Detach();
 }
 

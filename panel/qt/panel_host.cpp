@@ -3,22 +3,19 @@
 
 #include "serial/posix/virtual_port_dir.h"
 
-PanelHost::PanelHost()
-    : registry(),
-      watcher(registry.VirtualDirectory()),
-      port(registry),
-      portService(port, owner),
-      probe(registry) {}
+PanelHost::PanelHost() : registry(), watcher(registry.VirtualDirectory()), port(registry, owner) {
+    owner.Serve(port);
+}
 
 PanelHost::PanelHost(PortRegistry::HardwareLister listHardware,
                      const std::string& virtualPortDirectory)
     : registry(std::move(listHardware), virtualPortDirectory),
       watcher(virtualPortDirectory),
-      port(registry),
-      portService(port, owner),
-      probe(registry) {}
+      port(registry, owner) {
+    owner.Serve(port);
+}
 
 PanelHost::~PanelHost() {
-    // Before the port object stops its worker: the worker must not wait on a panel that is gone.
+    // Before the port object closes: nothing may reach a panel that is gone.
     owner.Detach();
 }

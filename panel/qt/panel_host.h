@@ -1,6 +1,6 @@
 // What the panel window works with and what outlives it: the device state, the numbering of
-// present ports, the hot-plug watcher, the port owner and the one port object. The port object
-// and its worker are stopped last, when the program ends, as on Windows.
+// present ports (also the panel's probe), the hot-plug watcher, the port owner and the one port
+// object. The port object is closed last, when the program ends, as on Windows.
 #ifndef DRIVERPANEL_PANEL_QT_PANEL_HOST_H
 #define DRIVERPANEL_PANEL_QT_PANEL_HOST_H
 
@@ -10,7 +10,6 @@
 #include "panel/qt/panel_port_owner.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/device_watcher.h"
-#include "serial/posix/port_adapters.h"
 #include "serial/posix/port_registry.h"
 
 class PanelHost {
@@ -29,8 +28,6 @@ class PanelHost {
     DeviceWatcher watcher;
     PanelPortOwner owner;
     CCommPort port;
-    CommPortService portService;
-    RegistryProbe probe;
 };
 
 #endif

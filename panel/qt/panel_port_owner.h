@@ -1,12 +1,12 @@
-// The panel's side of the port's worker on Qt: the shared event-loop owner, watched by three
-// socket notifiers on the UI thread. Outlives the panel window, because the port object (and its
-// worker) outlive it; once detached, nothing reaches the panel and the worker is never kept
-// waiting.
+// The panel's port owner on Qt: the shared event-loop owner, with two socket notifiers on the UI
+// thread watching the port's descriptor for the port object. Outlives the panel window, because
+// the port object outlives it; once detached, nothing reaches the panel.
 #ifndef DRIVERPANEL_PANEL_QT_PANEL_PORT_OWNER_H
 #define DRIVERPANEL_PANEL_QT_PANEL_PORT_OWNER_H
 
 #include <QSocketNotifier>
 
+#include "serial/posix/comm_port.h"
 #include "serial/posix/event_loop_port_owner.h"
 
 class PanelPortOwner : public EventLoopPortOwner {
@@ -14,10 +14,14 @@ class PanelPortOwner : public EventLoopPortOwner {
     // Build on the UI thread, after the application object.
     PanelPortOwner();
 
+    // The port object the notifiers serve; before its first Setup.
+    void Serve(CCommPort& port);
+
   private:
-    QSocketNotifier byteNotifier_;
-    QSocketNotifier errorNotifier_;
-    QSocketNotifier hangUpNotifier_;
+    void Watch(int fd, bool readable, bool writable);
+
+    QSocketNotifier readable_{QSocketNotifier::Read};
+    QSocketNotifier writable_{QSocketNotifier::Write};
 };
 
 #endif

@@ -41,8 +41,8 @@ CDriverPanelDlg::CDriverPanelDlg(CCommPort& port, DeviceState& state, std::wstri
       icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       window_(*this, slider_, portList_),
       timers_(*this),
-      portService_(port, *this),
-      logic_(state, window_, timers_, portService_, portProbe_),
+      port_(port),
+      logic_(state, window_, timers_, port, portProbe_),
       trend_(logic_, timers_),
       recordPath_(std::move(recordPath)) {}
 
@@ -55,6 +55,8 @@ void CDriverPanelDlg::DoDataExchange() {
 
 BOOL CDriverPanelDlg::OnInitDialog() {
     DoDataExchange();
+    // The port's worker notifies this window of what it receives.
+    port_.SetOwner(Handle());
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 

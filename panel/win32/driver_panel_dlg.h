@@ -54,7 +54,7 @@ class CDriverPanelDlg : public CModalDialog {
 
     Win32PanelWindow window_;
     Win32UiTimers timers_;
-    Win32PortService portService_;
+    CCommPort& port_;
     Win32PortProbe portProbe_;
     PanelLogic logic_;
     Win32TrendHost trend_;  // listens to logic_

@@ -1,35 +1,28 @@
-// Opening, configuring and closing the port, starting and stopping its worker, and the
-// "Application Error" report of a failed step.
+// Opening, configuring and closing the port, the reads and writes its owner's event loop asks
+// for, and the "Application Error" report of a failed step.
 #include "serial/posix/comm_port.h"
 
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
-#include <thread>
 
 #include "serial/port_error.h"
 #include "serial/posix/line_config.h"
 
 namespace {
 
-// How long Shutdown waits for the worker between two calls of the owner's DispatchPending. The
-// worker normally leaves at once; this only paces the wait when it is inside a delivery.
-constexpr std::chrono::milliseconds kDispatchInterval{5};
-
-void ClearEvent(int eventFd) {
-    eventfd_t ignored = 0;
-    eventfd_read(eventFd, &ignored);
-}
-
-std::uint64_t SecondsToMs(std::uint32_t seconds) {
-    return std::uint64_t{seconds} * 1000;
+// Errors with which a port that went away (adapter pulled, far end of a pty closed) fails reads
+// and writes. They are a hang-up, not a fault to report.
+bool IsHangUpError(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EPIPE;
 }
 
 // How long `bytes` take on the line at `baud` at most: a start bit, 8 data bits, a parity bit and
@@ -43,67 +36,75 @@ std::chrono::milliseconds WireTime(std::size_t bytes, std::uint32_t baud) {
 // How often a close looks whether the driver has sent what it was given.
 constexpr std::chrono::milliseconds kOutputPollInterval{1};
 
-}  // namespace
-
-CCommPort::CCommPort(PortRegistry& registry)
-    : registry_(registry),
-      stopEvent_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      writeEvent_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-
-CCommPort::~CCommPort() {
-    StopWorker(false);
-    ClosePort();
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
-bool CCommPort::Setup(PortOwner& owner, int portNumber, const LineSettings& settings) {
-    // A worker blocked in a delivery waits for this very thread, so it is stopped the way
-    // Shutdown stops it, with the owner's work kept flowing.
-    StopWorker(true);
-    ClosePort();
+OpenResult Refused(OpenStatus status) {
+    return OpenResult{status, {}, {}};
+}
 
-    owner_ = &owner;
+// Why an open, lock or exclusive-mode request was refused.
+OpenStatus StatusOf(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return OpenStatus::Denied;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return OpenStatus::Busy;
+        default:
+            return OpenStatus::Absent;
+    }
+}
+
+}  // namespace
+
+CCommPort::CCommPort(PortRegistry& registry, PortOwner& owner, TtyCalls& calls)
+    : registry_(registry), owner_(owner), calls_(calls) {}
+
+CCommPort::~CCommPort() {
+    Shutdown();
+}
+
+OpenResult CCommPort::Setup(int portNumber, const LineSettings& settings) {
+    Shutdown();
     portNumber_ = portNumber;
     settings_ = settings;
-    timeouts_ = {SecondsToMs(settings.readIntervalTimeout),
-                 SecondsToMs(settings.readTotalTimeoutMultiplier),
-                 SecondsToMs(settings.readTotalTimeoutConstant),
-                 SecondsToMs(settings.writeTotalTimeoutMultiplier),
-                 SecondsToMs(settings.writeTotalTimeoutConstant)};
-    {
-        std::lock_guard<std::mutex> lock(queueLock_);
-        writeQueue_.Reset(settings.writeBufferSize);
-    }
-    if (!stopEvent_.Valid() || !writeEvent_.Valid()) {
-        return false;
-    }
-    ClearEvent(stopEvent_.Get());
-    ClearEvent(writeEvent_.Get());
+    writeQueue_.Reset(settings.writeBufferSize);
 
     const std::optional<std::string> devicePath = registry_.DevicePath(portNumber);
-    if (!devicePath || !OpenExclusive(*devicePath)) {
-        return false;
+    if (!devicePath) {
+        return Refused(OpenStatus::Absent);
     }
-    if (!Configure()) {
+    if (OpenResult opened = OpenExclusive(*devicePath); !opened.Opened()) {
+        return opened;
+    }
+    if (OpenResult configured = Configure(settings); !configured.Opened()) {
         ClosePort();
-        return false;
+        return configured;
     }
-    tcflush(port_.Get(), TCIOFLUSH);
-    return true;
+    return OpenResult::Ok();
 }
 
 // Exclusive twice over: flock keeps out every program that locks the same way, root included;
 // TIOCEXCL makes the kernel refuse further opens by anyone else but root. O_NOCTTY: the port must
 // never become this process's controlling terminal. O_NONBLOCK: the open must not wait for a
-// carrier, and the worker never sits in a read or write that a stop request cannot end.
-bool CCommPort::OpenExclusive(const std::string& devicePath) {
+// carrier, and the owner's thread never sits in a read or a write.
+OpenResult CCommPort::OpenExclusive(const std::string& devicePath) {
     UniqueFd fd(open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.Valid() || !isatty(fd.Get())) {
-        return false;
+    if (!fd.Valid()) {
+        return Refused(StatusOf(errno));
+    }
+    if (!isatty(fd.Get())) {
+        return Refused(OpenStatus::Absent);  // a link to something that is no serial port
     }
     // The lock comes first: a second opener that fails here must not touch TIOCEXCL, which
     // belongs to the tty and so to the program that holds it.
     if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ioctl(fd.Get(), TIOCEXCL) != 0) {
-        return false;
+        return Refused(errno == EWOULDBLOCK || errno == EBUSY ? OpenStatus::Busy : StatusOf(errno));
     }
     termios found{};
     lineAtOpen_.reset();
@@ -111,55 +112,49 @@ bool CCommPort::OpenExclusive(const std::string& devicePath) {
         lineAtOpen_ = found;
     }
     port_ = std::move(fd);
-    return true;
+    ++connection_;
+    return OpenResult::Ok();
 }
 
 // The configuration steps, stopping at the first failure, each reported under the name the
-// operator knows it by.
-bool CCommPort::Configure() {
+// operator knows it by. The serial timeouts of the settings have no counterpart here: the port
+// is read only when the descriptor is readable and never waits in a write.
+OpenResult CCommPort::Configure(const LineSettings& settings) {
     const int fd = port_.Get();
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
-        ReportError(kOpSetCommTimeouts, errno);
-        return false;
+        return ReportError(kOpSetCommTimeouts, errno);
     }
-    ApplyReadTimeouts(tio);
+    ApplyReadReturnsWhatWaits(tio);
     if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ReportError(kOpSetCommTimeouts, errno);
-        return false;
+        return ReportError(kOpSetCommTimeouts, errno);
     }
     // Only received characters can be watched here: the owner has no way to hear of modem-line
     // or break events, so a mask asking for them is refused rather than silently ignored.
-    if ((settings_.eventMask & ~kEvRxChar) != 0) {
-        ReportError(kOpSetCommMask, EINVAL);
-        return false;
+    if ((settings.eventMask & ~kEvRxChar) != 0) {
+        return ReportError(kOpSetCommMask, EINVAL);
     }
     if (tcgetattr(fd, &tio) != 0) {
-        ReportError(kOpGetCommState, errno);
-        return false;
+        return ReportError(kOpGetCommState, errno);
     }
-    if (const int error = ApplyLineSettings(tio, settings_); error != 0) {
-        ReportError(kOpSetCommState, error);
-        return false;
+    if (const int error = ApplyLineSettings(tio, settings); error != 0) {
+        return ReportError(kOpSetCommState, error);
     }
     termios actual{};
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || tcgetattr(fd, &actual) != 0) {
-        ReportError(kOpSetCommState, errno);
-        return false;
+        return ReportError(kOpSetCommState, errno);
     }
     // RTS raised while the port is open. A pty has no modem lines and says so; that is no
     // failure, and as it has no line either, it keeps no framing to check.
     const int rts = TIOCM_RTS;
     const bool hasModemLines = ioctl(fd, TIOCMBIS, &rts) == 0;
     if (!hasModemLines && errno != ENOTTY && errno != EINVAL) {
-        ReportError(kOpSetCommState, errno);
-        return false;
+        return ReportError(kOpSetCommState, errno);
     }
     if (hasModemLines && !LineSettingsTook(tio, actual)) {
-        ReportError(kOpSetCommState, EINVAL);
-        return false;
+        return ReportError(kOpSetCommState, EINVAL);
     }
-    return true;
+    return OpenResult::Ok();
 }
 
 // TIOCEXCL outlives the descriptor on a pty, so it is cleared before closing, or nobody could
@@ -169,6 +164,7 @@ void CCommPort::ClosePort() {
         RestoreLineAtOpen();
         ioctl(port_.Get(), TIOCNXCL);
         port_.Reset();
+        ++connection_;
     }
 }
 
@@ -182,14 +178,11 @@ void CCommPort::RestoreLineAtOpen() {
         return;
     }
     const int fd = port_.Get();
-    const auto deadline =
-        std::chrono::steady_clock::now() + WireTime(settings_.writeBufferSize, settings_.baudRate);
-    int unsent = 0;
-    while (ioctl(fd, TIOCOUTQ, &unsent) == 0 && unsent > 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kOutputPollInterval);
+    const auto deadline = calls_.Now() + WireTime(settings_.writeBufferSize, settings_.baudRate);
+    while (calls_.OutputQueued(fd) > 0 && calls_.Now() < deadline) {
+        calls_.Pause(kOutputPollInterval);
     }
-    tcsetattr(fd, TCSANOW, &*lineAtOpen_);
+    calls_.SetLine(fd, *lineAtOpen_);
     lineAtOpen_.reset();
 }
 
@@ -197,62 +190,154 @@ bool CCommPort::StartWorker() {
     if (!port_.Valid()) {
         return false;
     }
-    if (worker_.joinable()) {
+    if (serving_) {
         return true;
     }
-    // The worker starts on a clean line: what arrived since Setup answers nothing asked on this
-    // connection. Purged here, not on the worker, so every byte arriving after this call counts.
+    // Served from a clean line: what arrived since Setup answers nothing asked on this
+    // connection, and every byte arriving after this call counts.
     tcflush(port_.Get(), TCIOFLUSH);
-    {
-        std::lock_guard<std::mutex> lock(aliveLock_);
-        workerAlive_ = true;
-    }
-    try {
-        worker_ = std::thread(&CCommPort::RunWorker, this);
-    } catch (const std::system_error&) {
-        std::lock_guard<std::mutex> lock(aliveLock_);
-        workerAlive_ = false;
-        return false;
-    }
+    serving_ = true;
+    WritePending();
+    Watch();
     return true;
 }
 
 void CCommPort::Shutdown() {
-    StopWorker(true);
-    ClosePort();
-    std::lock_guard<std::mutex> lock(queueLock_);
+    serving_ = false;
     writeQueue_.Reset(settings_.writeBufferSize);
-}
-
-void CCommPort::StopWorker(bool dispatchOwner) {
-    if (!worker_.joinable()) {
-        return;
-    }
-    eventfd_write(stopEvent_.Get(), 1);
-    for (;;) {
-        if (dispatchOwner && owner_ != nullptr) {
-            owner_->DispatchPending();
-        }
-        std::unique_lock<std::mutex> lock(aliveLock_);
-        if (aliveChanged_.wait_for(lock, kDispatchInterval, [this] { return !workerAlive_; })) {
-            break;
-        }
-    }
-    worker_.join();
-    ClearEvent(stopEvent_.Get());
+    unsent_.clear();
+    unsentOffset_ = 0;
+    Watch();
+    ClosePort();
 }
 
 void CCommPort::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
-    {
-        std::lock_guard<std::mutex> lock(queueLock_);
-        if (!writeQueue_.Push(bytes, count)) {
+    if (!writeQueue_.Push(bytes, count)) {
+        return;
+    }
+    WritePending();
+    Watch();
+}
+
+// One read of everything waiting, stamped with the time it was read and fed whole before the
+// next read: nothing is read ahead of its handling. No purge anywhere else: a frame written
+// never discards what the module sent, and the reply assembler finds its way in any stream.
+void CCommPort::OnReadable() {
+    if (!serving_ || feeding_) {
+        return;
+    }
+    std::array<std::uint8_t, kReceiveBlockSize> block;
+    ssize_t count = 0;
+    do {
+        count = read(port_.Get(), block.data(), block.size());
+    } while (count < 0 && errno == EINTR);
+    if (count > 0) {
+        Feed(block.data(), static_cast<std::size_t>(count), NowMs());
+        return;
+    }
+    if (count < 0 && errno == EAGAIN) {
+        return;  // woken for nothing, or a hang-up with bytes still to come: read again later
+    }
+    if (count < 0 && !IsHangUpError(errno)) {
+        // A read that fails for another reason would fail again at every wake: one box, then the
+        // port is lost like a hung-up one, so the owner closes it instead of the box repeating.
+        const int error = errno;
+        const std::uint64_t connection = connection_;
+        serving_ = false;
+        Watch();
+        ReportError(kOpReadFile, error);
+        if (connection_ != connection) {
+            return;  // closed or re-opened while the box was up
+        }
+    }
+    Lose();
+}
+
+// The stop is seen between bytes: a call that closes or re-opens the port ends the block there.
+void CCommPort::Feed(const std::uint8_t* bytes, std::size_t count, std::int64_t receivedAtMs) {
+    const std::uint64_t connection = connection_;
+    feeding_ = true;
+    Watch();
+    for (std::size_t i = 0; i < count && connection_ == connection; ++i) {
+        owner_.OnPortByte(bytes[i], portNumber_, receivedAtMs);
+    }
+    feeding_ = false;
+    Watch();
+}
+
+void CCommPort::OnWritable() {
+    if (serving_) {
+        WritePending();
+        Watch();
+    }
+}
+
+// Writes queued frames, in order, until the line takes no more; the rest of a frame the line did
+// not take waits for writability, and the frames after it wait behind it.
+void CCommPort::WritePending() {
+    while (serving_) {
+        if (unsentOffset_ == unsent_.size()) {
+            std::optional<FrameQueue::Frame> next = writeQueue_.Pop();
+            if (!next) {
+                return;
+            }
+            unsent_ = std::move(*next);
+            unsentOffset_ = 0;
+        }
+        const ssize_t count =
+            write(port_.Get(), unsent_.data() + unsentOffset_, unsent_.size() - unsentOffset_);
+        if (count > 0) {
+            unsentOffset_ += static_cast<std::size_t>(count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count == 0 || errno == EAGAIN) {
+            return;
+        }
+        const int error = errno;
+        unsent_.clear();
+        unsentOffset_ = 0;
+        if (IsHangUpError(error)) {
+            Lose();
+            return;
+        }
+        // The frame is abandoned, as one the line refused; the next one is tried at its turn.
+        const std::uint64_t connection = connection_;
+        ReportError(kOpWriteFile, error);
+        if (connection_ != connection) {
             return;
         }
     }
-    eventfd_write(writeEvent_.Get(), 1);
 }
 
-void CCommPort::ReportError(const char* operation, int error) {
+void CCommPort::Lose() {
+    serving_ = false;
+    writeQueue_.Reset(settings_.writeBufferSize);
+    unsent_.clear();
+    unsentOffset_ = 0;
+    Watch();
+    if (port_.Valid()) {
+        owner_.OnPortLost(portNumber_);
+    }
+}
+
+void CCommPort::Watch() {
+    const bool read = serving_ && !feeding_;
+    const bool write = serving_ && (unsentOffset_ < unsent_.size() || !writeQueue_.Empty());
+    const int fd = (read || write) ? port_.Get() : -1;
+    if (fd == watchedFd_ && read == watchedRead_ && write == watchedWrite_) {
+        return;
+    }
+    watchedFd_ = fd;
+    watchedRead_ = read;
+    watchedWrite_ = write;
+    owner_.WatchPort(fd, read, write);
+}
+
+OpenResult CCommPort::ReportError(const char* operation, int error) {
     const std::string systemText = std::system_category().message(error);
-    owner_->ShowApplicationError(FormatPortError(operation, systemText, portNumber_));
+    owner_.ShowApplicationError(FormatPortError(operation, systemText, portNumber_));
+    return OpenResult{OpenStatus::Failed, operation, systemText};
 }

@@ -1,113 +1,95 @@
-// The port object on Linux: opens one serial port exclusively, configures it with termios, and
-// runs the worker thread that hands received bytes to the owner and writes queued frames.
+// The port object on Linux: opens one serial port exclusively, configures it with termios, and is
+// served by its owner's event loop on the owner's thread. No thread of its own: the owner watches
+// the descriptor the port names (PortOwner::WatchPort) and calls OnReadable or OnWritable when it
+// is ready. A readable port is read once, everything waiting, and the block fed to the owner a
+// byte at a time before anything more is read; frames are written as they are queued, and what a
+// full output buffer does not take waits for writability, in order.
 #ifndef DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 #define DRIVERPANEL_SERIAL_POSIX_COMM_PORT_H
 
 #include <termios.h>
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "serial/frame_queue.h"
 #include "serial/line_settings.h"
 #include "serial/port_owner.h"
+#include "serial/port_service.h"
 #include "serial/posix/port_registry.h"
+#include "serial/posix/tty_calls.h"
 #include "serial/posix/unique_fd.h"
 
-// The five serial timeouts, in milliseconds.
-struct CommTimeouts {
-    std::uint64_t readInterval = 0;
-    std::uint64_t readTotalMultiplier = 0;
-    std::uint64_t readTotalConstant = 0;
-    std::uint64_t writeTotalMultiplier = 0;
-    std::uint64_t writeTotalConstant = 0;
-};
-
-class CCommPort {
+class CCommPort final : public PortService {
   public:
-    // The most the worker reads and hands to the owner at once; more waiting goes over in pieces.
-    // Ten of the longest replies: a burst rarely needs more than one block.
-    static constexpr std::size_t kReceiveBlockSize = 1024;
+    // The most one read takes: the tty's whole input buffer, so a read takes all that waits.
+    static constexpr std::size_t kReceiveBlockSize = 4096;
 
-    explicit CCommPort(PortRegistry& registry);
-    // Stops the worker (without asking the owner to dispatch: it may be gone, so owners call
-    // Shutdown first) and closes the port.
-    ~CCommPort();
+    // Everything below runs on the owner's thread. `calls` give the tty back at close.
+    CCommPort(PortRegistry& registry, PortOwner& owner, TtyCalls& calls = SystemTtyCalls());
+    ~CCommPort() override;
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
 
-    // Owner's thread. Stops a running worker, closes a port still open, then opens the port with
-    // this number exclusively and configures it. Returns false without a word when the port is
-    // absent, may not be used or is held by another program; returns false after one
-    // "Application Error" box, with the port closed again, when a configuration step failed.
-    bool Setup(PortOwner& owner, int portNumber, const LineSettings& settings);
+    // Closes a port still open, then opens the port with this number exclusively and configures
+    // it. Absent, Busy and Denied come without a word; a failed configuration step shows one
+    // "Application Error" box and leaves the port closed again.
+    OpenResult Setup(int portNumber, const LineSettings& settings) override;
 
-    // Owner's thread. Starts the worker that serves the open port; false when no port is open or
-    // no thread could be started.
-    bool StartWorker();
+    // Starts serving the open port: clears what arrived since Setup, asks the owner to watch the
+    // descriptor and writes frames queued since Setup. False when no port is open.
+    bool StartWorker() override;
 
-    // Owner's thread, never from inside a call the worker makes to the owner. Stops the worker,
-    // keeping the owner's work flowing meanwhile (the worker may be waiting inside a delivery or
-    // an error box), closes the port, leaving its line settings as opening found them, and drops
-    // unsent frames.
-    void Shutdown();
+    // Stops watching, drops unsent frames and closes the port, leaving its line settings as
+    // opening found them. May be called from inside any call to the owner.
+    void Shutdown() override;
 
-    // Owner's thread. Appends a copy of the frame to the write queue; the worker sends queued
-    // frames in order, each whole. The queue holds the write-buffer size of the settings in
-    // bytes: when full, the oldest unsent frame gives way; a larger frame is refused.
-    void QueueWrite(const std::uint8_t* bytes, std::size_t count);
+    // Writes the frame now, or after the frames still waiting for the line. The waiting frames
+    // are bounded by the write-buffer size of the settings: when full, the oldest unsent frame
+    // gives way; a larger frame is refused. Before StartWorker, frames wait for it.
+    void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
-    // The timeouts of the last Setup, kept as the port's settings.
-    const CommTimeouts& Timeouts() const { return timeouts_; }
+    // The owner's event loop: the descriptor is readable (or hung up), or writable.
+    void OnReadable();
+    void OnWritable();
 
   private:
-    enum class LinkState { kUp, kHungUp };
-
-    bool OpenExclusive(const std::string& devicePath);
-    bool Configure();
+    OpenResult OpenExclusive(const std::string& devicePath);
+    OpenResult Configure(const LineSettings& settings);
     void ClosePort();
     void RestoreLineAtOpen();
-    void StopWorker(bool dispatchOwner);
-    void ReportError(const char* operation, int error);
-
-    // The worker's side (port_worker.cpp).
-    void RunWorker();
-    LinkState ReceivePending(short portEvents, std::size_t& received);
-    LinkState SendPending();
-    bool WaitWritable();
-    bool StopRequested() const;
-    bool HasQueuedFrames();
+    void Feed(const std::uint8_t* bytes, std::size_t count, std::int64_t receivedAtMs);
+    void WritePending();
+    void Lose();
+    void Watch();
+    OpenResult ReportError(const char* operation, int error);
 
     PortRegistry& registry_;
+    PortOwner& owner_;
+    TtyCalls& calls_;
 
-    // Written by the owner's thread only while no worker runs; the worker reads them between its
-    // start and its stop, which the thread start and join order.
-    PortOwner* owner_ = nullptr;
     int portNumber_ = 0;
     LineSettings settings_{};
-    CommTimeouts timeouts_;
     UniqueFd port_;
-    // Owner's thread only. The tty's settings when this object opened it, given back at close:
-    // the tty may be someone's terminal behind a stale link, not a module.
+    // The tty's settings when this object opened it, given back at close: the tty may be
+    // someone's terminal behind a stale link, not a module.
     std::optional<termios> lineAtOpen_;
 
-    // Created once and kept for the object's life; eventfds are safe to signal from any thread.
-    UniqueFd stopEvent_;   // readable: the worker must leave
-    UniqueFd writeEvent_;  // readable: a frame was queued
+    // Changes at every open and close, so that a block being fed or a frame being written sees
+    // that a call to the owner ended its connection.
+    std::uint64_t connection_ = 0;
+    bool serving_ = false;  // started, and neither lost nor closed since
+    bool feeding_ = false;  // a block is being fed: nothing more is read until it is done
+    FrameQueue writeQueue_;
+    FrameQueue::Frame unsent_;  // the rest of the frame the line did not take yet
+    std::size_t unsentOffset_ = 0;
 
-    std::mutex queueLock_;
-    FrameQueue writeQueue_;  // guarded by queueLock_
-
-    std::mutex aliveLock_;
-    std::condition_variable aliveChanged_;
-    bool workerAlive_ = false;  // guarded by aliveLock_; set by StartWorker, cleared by the worker
-
-    std::thread worker_;  // owner's thread only
+    // What the owner was last asked to watch.
+    int watchedFd_ = -1;
+    bool watchedRead_ = false;
+    bool watchedWrite_ = false;
 };
 
 #endif

@@ -71,7 +71,7 @@ bool StopBitsFlag(std::uint8_t selector, tcflag_t& flag) {
 
 }  // namespace
 
-void ApplyReadTimeouts(termios& tio) {
+void ApplyReadReturnsWhatWaits(termios& tio) {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 }
@@ -94,7 +94,7 @@ int ApplyLineSettings(termios& tio, const LineSettings& settings) {
     // Raw: every byte passes untouched both ways (no echo, no line editing, no signals, no
     // CR/LF translation, no XON/XOFF: 0x11 and 0x13 are ordinary bytes in a binary frame).
     cfmakeraw(&tio);
-    ApplyReadTimeouts(tio);
+    ApplyReadReturnsWhatWaits(tio);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     // No hardware handshake: the module does not drive CTS, and a write waiting for CTS would
     // never finish. CLOCAL: a missing carrier must not block or hang up the line.

@@ -7,9 +7,10 @@
 
 #include "serial/line_settings.h"
 
-// Reads return as soon as one byte is there and wait for it without limit; the worker only reads
-// when poll says a byte is waiting, so the long timeouts of the line settings mean "wait".
-void ApplyReadTimeouts(termios& tio);
+// A read returns what is waiting, at least one byte. The port is read only when its descriptor is
+// readable (and never blocks, being non-blocking), so the line settings' serial timeouts have no
+// counterpart on Linux and are not used.
+void ApplyReadReturnsWhatWaits(termios& tio);
 
 // Changes tio in place to the given settings, keeping what the settings do not name as the driver
 // reported it. Returns 0, or the errno value (EINVAL) when the settings cannot be expressed.

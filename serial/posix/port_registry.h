@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "serial/port_service.h"
 #include "serial/posix/hardware_ports.h"
 
-class PortRegistry {
+// Also the panel's probe of present ports.
+class PortRegistry : public PortProbe {
   public:
     static constexpr int kMaxPorts = 16;
 
@@ -28,7 +30,7 @@ class PortRegistry {
     // Looks at the device node only and never opens it: opening a tty raises DTR and RTS, which
     // resets many devices. Each call looks afresh (a walk over /sys/class/tty and one listing of
     // the virtual-port directory, a millisecond or two), so the answer is never stale.
-    std::optional<std::string> Probe(int portNumber);
+    std::optional<std::string> Probe(int portNumber) override;
 
     // The path to open for port n while it is present.
     std::optional<std::string> DevicePath(int portNumber);

@@ -59,6 +59,19 @@ BYTE ParityFor(char letter) {
     }
 }
 
+// Why CreateFile refused the port: it is not there, or another program holds it (a COM port
+// opens once at a time, so a holder shows as access denied or a sharing violation).
+OpenStatus OpenStatusOf(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY:
+            return OpenStatus::Busy;
+        default:
+            return OpenStatus::Absent;
+    }
+}
+
 // Resets an event kept from an earlier Setup, or creates it: manual-reset, unsignalled, unnamed.
 void ResetOrCreate(HANDLE& event) {
     if (event != nullptr) {
@@ -93,11 +106,7 @@ CCommPort::~CCommPort() {
     DeleteCriticalSection(&lock_);
 }
 
-BOOL CCommPort::Setup(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits,
-                      UINT stopBits, DWORD eventMask, UINT writeBufferSize,
-                      DWORD readIntervalTimeout, DWORD readTotalTimeoutMultiplier,
-                      DWORD readTotalTimeoutConstant, DWORD writeTotalTimeoutMultiplier,
-                      DWORD writeTotalTimeoutConstant) {
+OpenResult CCommPort::Setup(int portNumber, const LineSettings& settings) {
     // Setup only signals: callers stop a worker that may be inside a notification to them with
     // Shutdown first.
     StopWorkerWithoutDispatching();
@@ -110,13 +119,13 @@ BOOL CCommPort::Setup(HWND owner, UINT portNumber, UINT baud, char parity, UINT 
     events_[kSerialEventIndex] = serialWait_.hEvent;
     events_[kWriteIndex] = writeEvent_;
 
-    owner_ = owner;
+    owner_ = nextOwner_;
     {
         LockGuard queueGuard(queueLock_);
-        writeQueue_.Reset(writeBufferSize);
+        writeQueue_.Reset(settings.writeBufferSize);
     }
-    portNumber_ = portNumber;
-    eventMask_ = eventMask;
+    portNumber_ = static_cast<UINT>(portNumber);
+    eventMask_ = settings.eventMask;
 
     LockGuard guard(lock_);
     ClosePort();
@@ -125,24 +134,27 @@ BOOL CCommPort::Setup(HWND owner, UINT portNumber, UINT baud, char parity, UINT 
     portHandle_ = CreateFileA(deviceName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (portHandle_ == INVALID_HANDLE_VALUE) {
-        return FALSE;
+        return OpenResult{OpenStatusOf(GetLastError()), {}, {}};
     }
 
-    timeouts_.ReadIntervalTimeout = SecondsToMilliseconds(readIntervalTimeout);
-    timeouts_.ReadTotalTimeoutMultiplier = SecondsToMilliseconds(readTotalTimeoutMultiplier);
-    timeouts_.ReadTotalTimeoutConstant = SecondsToMilliseconds(readTotalTimeoutConstant);
-    timeouts_.WriteTotalTimeoutMultiplier = SecondsToMilliseconds(writeTotalTimeoutMultiplier);
-    timeouts_.WriteTotalTimeoutConstant = SecondsToMilliseconds(writeTotalTimeoutConstant);
+    timeouts_.ReadIntervalTimeout = SecondsToMilliseconds(settings.readIntervalTimeout);
+    timeouts_.ReadTotalTimeoutMultiplier =
+        SecondsToMilliseconds(settings.readTotalTimeoutMultiplier);
+    timeouts_.ReadTotalTimeoutConstant = SecondsToMilliseconds(settings.readTotalTimeoutConstant);
+    timeouts_.WriteTotalTimeoutMultiplier =
+        SecondsToMilliseconds(settings.writeTotalTimeoutMultiplier);
+    timeouts_.WriteTotalTimeoutConstant = SecondsToMilliseconds(settings.writeTotalTimeoutConstant);
 
-    if (const char* failedStep = Configure(baud, parity, dataBits, stopBits)) {
+    if (const char* failedStep =
+            Configure(settings.baudRate, settings.parity, settings.dataBits, settings.stopBits)) {
         // A half-configured port would be served with the driver's own line settings: the
         // operator hears of the failure once, and the port is not kept open.
-        ReportError(failedStep);
+        std::string systemText = ReportError(failedStep);
         ClosePort();
-        return FALSE;
+        return OpenResult{OpenStatus::Failed, failedStep, std::move(systemText)};
     }
     PurgeComm(portHandle_, kPurgeAll);
-    return TRUE;
+    return OpenResult::Ok();
 }
 
 const char* CCommPort::Configure(UINT baud, char parity, UINT dataBits, UINT stopBits) {
@@ -169,19 +181,19 @@ const char* CCommPort::Configure(UINT baud, char parity, UINT dataBits, UINT sto
     return nullptr;
 }
 
-BOOL CCommPort::StartWorker() {
+bool CCommPort::StartWorker() {
     if (portHandle_ == INVALID_HANDLE_VALUE || workerAlive_.load() != 0) {
-        return FALSE;
+        return false;
     }
     // Alive from before the thread exists, so a Shutdown right after StartWorker waits for it.
     workerAlive_.store(1);
     const uintptr_t thread = _beginthreadex(nullptr, 0, PortWorkerProc, this, 0, nullptr);
     if (thread == 0) {
         workerAlive_.store(0);
-        return FALSE;
+        return false;
     }
     workerThread_ = reinterpret_cast<HANDLE>(thread);
-    return TRUE;
+    return true;
 }
 
 void CCommPort::Shutdown() {
@@ -233,14 +245,14 @@ bool CCommPort::StopUnlessReporting() {
     return true;
 }
 
-void CCommPort::QueueWrite(const BYTE* bytes, DWORD count) {
+void CCommPort::QueueWrite(const std::uint8_t* bytes, std::size_t count) {
     LockGuard queueGuard(queueLock_);
     if (writeQueue_.Push(bytes, count) && writeEvent_ != nullptr) {
         SetEvent(writeEvent_);
     }
 }
 
-void CCommPort::ReportError(const char* operation) {
+std::string CCommPort::ReportError(const char* operation) {
     const DWORD errorCode = GetLastError();
     char* systemText = nullptr;
     FormatMessageA(
@@ -250,7 +262,9 @@ void CCommPort::ReportError(const char* operation) {
     const std::string text = FormatPortError(operation, systemText != nullptr ? systemText : "",
                                              static_cast<int>(portNumber_));
     MessageBoxA(nullptr, text.c_str(), kApplicationErrorTitle, MB_ICONSTOP | MB_OK);
+    std::string kept = systemText != nullptr ? systemText : "";
     LocalFree(systemText);
+    return kept;
 }
 
 void CCommPort::StopWorkerWithoutDispatching() {

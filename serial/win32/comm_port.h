@@ -6,8 +6,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "serial/frame_queue.h"
+#include "serial/line_settings.h"
+#include "serial/port_service.h"
 
 class CCommPort;
 
@@ -18,31 +23,31 @@ unsigned __stdcall PortWorkerProc(void* port);
 bool ReceivePending(CCommPort& port);
 bool SendPending(CCommPort& port);
 
-class CCommPort {
+class CCommPort : public PortService {
   public:
     CCommPort();
     // Stops a worker by repeated signalling, closes the port and the events, frees the queue.
-    virtual ~CCommPort();
+    ~CCommPort() override;
 
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
 
-    // Opens "\\.\COMn" for overlapped I/O and configures it. The timeouts are in seconds. FALSE,
-    // silently, when the port cannot be opened; FALSE after one "Application Error" box, with the
-    // port closed again, when a configuration step fails.
-    BOOL Setup(HWND owner, UINT portNumber, UINT baud, char parity, UINT dataBits, UINT stopBits,
-               DWORD eventMask, UINT writeBufferSize, DWORD readIntervalTimeout,
-               DWORD readTotalTimeoutMultiplier, DWORD readTotalTimeoutConstant,
-               DWORD writeTotalTimeoutMultiplier, DWORD writeTotalTimeoutConstant);
+    // The window the worker's notifications go to from the next Setup on.
+    void SetOwner(HWND owner) { nextOwner_ = owner; }
 
-    // Starts the worker for the port that Setup opened; FALSE when no port is open or no thread
+    // Opens "\\.\COMn" for overlapped I/O and configures it (the settings' timeouts are in
+    // seconds). Absent or Busy, silently, when the port cannot be opened; Failed after one
+    // "Application Error" box, with the port closed again, when a configuration step fails.
+    OpenResult Setup(int portNumber, const LineSettings& settings) override;
+
+    // Starts the worker for the port that Setup opened; false when no port is open or no thread
     // could be created.
-    BOOL StartWorker();
+    bool StartWorker() override;
 
     // Stops the worker, dispatching the owner window's messages meanwhile (the worker may be
     // waiting for the owner to handle a byte), then closes the port. The events stay for the
     // next Setup.
-    void Shutdown();
+    void Shutdown() override;
 
     // For the program's end, once the panel has gone: stops the worker and closes the port, as
     // the destructor would, unless the worker is showing its "Application Error" box, which no
@@ -51,10 +56,11 @@ class CCommPort {
     bool StopUnlessReporting();
 
     // Hands a frame to the worker, which writes the queued frames one by one, in order.
-    void QueueWrite(const BYTE* bytes, DWORD count);
+    void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
-    // Shows the "Application Error" box for the thread's last error code.
-    void ReportError(const char* operation);
+    // Shows the "Application Error" box for the thread's last error code; returns the system's
+    // text of it.
+    std::string ReportError(const char* operation);
 
   private:
     friend unsigned __stdcall PortWorkerProc(void* port);
@@ -118,6 +124,7 @@ class CCommPort {
     DCB lineSettings_ = {};
     // Written by Setup while no worker runs; read by the worker.
     HWND owner_ = nullptr;
+    HWND nextOwner_ = nullptr;  // UI thread only
     UINT portNumber_ = 0;
     DWORD eventMask_ = 0;
     // Guarded by queueLock_, never by lock_: queuing a frame must not wait for a write or for an

@@ -89,6 +89,7 @@ class FakePort : public PortService {
     explicit FakePort(FakeTimers& timers) : timers_(timers) {}
 
     bool setupResult = true;
+    OpenStatus refusedAs = OpenStatus::Failed;  // why a Setup that fails did not open
     bool startWorkerResult = true;
     std::vector<int> setups;  // port number of each Setup call
     std::vector<LineSettings> settings;
@@ -98,10 +99,10 @@ class FakePort : public PortService {
     // Run while Shutdown waits for the worker, as the real one keeps dispatching messages.
     std::function<void()> duringShutdown;
 
-    bool Setup(int portNumber, const LineSettings& lineSettings) override {
+    OpenResult Setup(int portNumber, const LineSettings& lineSettings) override {
         setups.push_back(portNumber);
         settings.push_back(lineSettings);
-        return setupResult;
+        return setupResult ? OpenResult::Ok() : OpenResult{refusedAs, {}, {}};
     }
     bool StartWorker() override {
         ++workersStarted;

@@ -436,6 +436,12 @@ TEST(TypedInputs, OpenByNumberOrListedNameAndClose) {
          OpenRequestStatus::Failed,
          OpenStatus::Failed,
          {4}},
+        {"port held by another program",
+         [](PanelLogic& l) { return l.OpenPort(4); },
+         false,
+         OpenRequestStatus::Failed,
+         OpenStatus::Busy,
+         {4}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -446,6 +452,7 @@ TEST(TypedInputs, OpenByNumberOrListedNameAndClose) {
         EXPECT_EQ(listed[1].number, 4);
         EXPECT_EQ(listed[1].name, "COM4");
         panel.port.setupResult = c.setupWorks;
+        panel.port.refusedAs = c.result;  // the port's own reason reaches the host unchanged
         const OpenOutcome outcome = c.open(panel.logic);
         EXPECT_EQ(outcome.status, c.expected);
         EXPECT_EQ(outcome.result.status, c.result);

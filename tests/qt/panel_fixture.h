@@ -28,7 +28,7 @@ inline constexpr const char* kSimulatorLinkName = "sim0";
 
 // Runs the event loop, as the program does, until `condition` holds (true) or `bound` passes
 // (false). Unlike QTest::qWaitFor, which sleeps between rounds, it handles each event as it
-// comes, so the port's worker is never kept waiting by the test.
+// comes, so the port's descriptor is served as promptly as the program serves it.
 bool RunEventsUntil(const std::function<bool()>& condition,
                     std::chrono::milliseconds bound = kEventBound);
 

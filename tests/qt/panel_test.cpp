@@ -313,7 +313,7 @@ TEST_F(PanelOnSimulator, ClosingThePanelWithThePortOpenEndsWithoutABox) {
     panel_->reject();
     EXPECT_FALSE(panel_->isVisible());
     panel_.reset();
-    host_.reset();  // the port object stops its worker here
+    host_.reset();  // the port object closes the port here
     for (QWidget* w : QApplication::topLevelWidgets()) {
         EXPECT_FALSE(w->isVisible() && qobject_cast<QMessageBox*>(w) != nullptr);
     }

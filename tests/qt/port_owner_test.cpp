@@ -1,7 +1,9 @@
-// The crossing from the port's worker to the UI thread: bytes handled one at a time and in order,
-// error boxes shown on the UI thread while the worker waits, and a closed panel never keeping
-// the worker waiting.
+// The port served on Qt's event loop: bytes read on the UI thread by the panel's notifiers and
+// handled in order, a write the line cannot take at once finished when it becomes writable, the
+// port not read while a box is up inside the byte handler, the "Application Error" box as the
+// panel shows it, and a closed panel never reached.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -11,109 +13,133 @@
 #include <thread>
 #include <vector>
 
-#include "panel/qt/panel_port_owner.h"
+#include "panel/connection_settings.h"
+#include "panel/qt/panel_host.h"
 #include "panel_fixture.h"
+#include "tests/serial/posix/pty_pair.h"
+#include "tests/serial/posix/temp_dir.h"
 
 namespace {
 
-constexpr int kPort = 7;
+using Bytes = std::vector<std::uint8_t>;
 
-TEST(PanelPortOwnerTest, HandsOverBytesInOrderAndOneAtATime) {
-    constexpr int kBytes = 2000;
-    PanelPortOwner owner;
-    std::atomic<int> deliveriesStarted{0};
-    std::vector<int> handled;
-    owner.Attach({.byte =
-                      [&](std::uint8_t byte, int port) {
-                          handled.push_back(byte);
-                          EXPECT_EQ(port, kPort);
-                          // The worker has not moved on to the next byte.
-                          EXPECT_EQ(deliveriesStarted.load(), static_cast<int>(handled.size()));
-                      },
-                  .hangUp = [] {}});
-    std::thread worker([&] {
-        for (int i = 0; i < kBytes; ++i) {
-            deliveriesStarted.fetch_add(1);
-            const auto byte = static_cast<std::uint8_t>(i);
-            owner.DeliverBytes({&byte, 1}, kPort);
-        }
-    });
-    EXPECT_TRUE(RunEventsUntil([&] { return handled.size() == kBytes; })) << handled.size();
-    worker.join();
-    for (int i = 0; i < kBytes; ++i) {
-        ASSERT_EQ(handled[static_cast<std::size_t>(i)], i % 256) << "byte " << i;
+// One pty listed as the only port (port 1).
+class QtPortTest : public ::testing::Test {
+  protected:
+    QtPortTest() {
+        linked_ = symlink(module_.NearPath().c_str(), ports_.Join("module").c_str()) == 0;
+        host_ =
+            std::make_unique<PanelHost>([] { return std::vector<HardwarePort>(); }, ports_.Path());
     }
+    ~QtPortTest() override { host_->port.Shutdown(); }
+
+    void Open(const LineSettings& settings = kConnectionSettings) {
+        ASSERT_TRUE(linked_);
+        ASSERT_TRUE(host_->port.Setup(1, settings).Opened());
+        ASSERT_TRUE(host_->port.StartWorker());
+    }
+
+    // Accepts the next modal box after `after`, noting its title and text.
+    void AcceptNextBox(std::chrono::milliseconds after, QString* title, QString* text) {
+        QTimer::singleShot(after, [title, text] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr) {
+                *title = box->windowTitle();
+                *text = box->text();
+                box->accept();
+            }
+        });
+    }
+
+    TempDir ports_;
+    PtyPair module_;
+    bool linked_ = false;
+    std::unique_ptr<PanelHost> host_;
+};
+
+TEST_F(QtPortTest, BytesAreReadOnTheUiThreadAndHandledInOrder) {
+    Bytes handled;
+    std::vector<std::int64_t> stamps;
+    host_->owner.Attach({.byte =
+                             [&](std::uint8_t byte, int port, std::int64_t at) {
+                                 EXPECT_EQ(port, 1);
+                                 handled.push_back(byte);
+                                 stamps.push_back(at);
+                             },
+                         .lost = [](int) {}});
+    Open();
+    Bytes sent(3000);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    ASSERT_TRUE(module_.Send(Bytes(sent.begin(), sent.begin() + 1000)));
+    ASSERT_TRUE(RunEventsUntil([&] { return handled.size() == 1000; }));
+    ASSERT_TRUE(module_.Send(Bytes(sent.begin() + 1000, sent.end())));
+    ASSERT_TRUE(RunEventsUntil([&] { return handled.size() == sent.size(); }));
+    EXPECT_EQ(handled, sent);
+    EXPECT_TRUE(std::is_sorted(stamps.begin(), stamps.end()));
 }
 
-TEST(PanelPortOwnerTest, DispatchPendingHandlesAWaitingByteOutsideTheEventLoop) {
-    PanelPortOwner owner;
-    std::vector<int> handled;
-    owner.Attach(
-        {.byte = [&](std::uint8_t byte, int) { handled.push_back(byte); }, .hangUp = [] {}});
-    std::thread worker([&] {
-        const std::uint8_t byte = 0x42;
-        owner.DeliverBytes({&byte, 1}, kPort);
+TEST_F(QtPortTest, AWriteTheLineCannotTakeAtOnceFinishesWhenItIsWritable) {
+    LineSettings settings = kConnectionSettings;
+    settings.writeBufferSize = 1 << 20;
+    Open(settings);
+    const Bytes frame(100000, 0x5A);
+    host_->port.QueueWrite(frame.data(), frame.size());
+    std::atomic<bool> done{false};
+    Bytes written;
+    std::thread farEnd([&] {
+        written = module_.Receive(frame.size());
+        done = true;
     });
-    const auto deadline = std::chrono::steady_clock::now() + kEventBound;
-    while (handled.empty() && std::chrono::steady_clock::now() < deadline) {
-        owner.DispatchPending();
-    }
-    worker.join();
-    EXPECT_EQ(handled, std::vector<int>{0x42});
+    EXPECT_TRUE(RunEventsUntil([&] { return done.load(); }));
+    farEnd.join();
+    EXPECT_EQ(written, frame);
 }
 
-TEST(PanelPortOwnerTest, WorkersErrorBoxShowsOnTheUiThreadAndHoldsTheWorker) {
-    PanelPortOwner owner;
-    owner.Attach({.byte = [](std::uint8_t, int) {}, .hangUp = [] {}});
-    std::atomic<bool> workerReturned{false};
-    std::thread worker([&] {
-        owner.ShowApplicationError("WARNING:  ReadFile() Failed");
-        workerReturned = true;
-    });
-
+// A box shown from inside the byte handler runs a nested event loop: the port is not read then,
+// so the bytes after it keep their order and none is handled inside the handler of another.
+TEST_F(QtPortTest, NoByteIsHandledWhileAByteHandlerShowsABox) {
+    Bytes handled;
+    bool inHandler = false;
+    bool nested = false;
     QString title, text;
-    bool critical = false, ownerless = false, workerHeld = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            return;
-        }
-        title = box->windowTitle();
-        text = box->text();
-        critical = box->icon() == QMessageBox::Critical;
-        ownerless = box->parentWidget() == nullptr;
-        workerHeld = !workerReturned;
-        box->accept();
-    });
-    poll.start(10);
-    EXPECT_TRUE(RunEventsUntil([&] { return workerReturned.load(); }));
-    worker.join();
+    host_->owner.Attach({.byte =
+                             [&](std::uint8_t byte, int, std::int64_t) {
+                                 nested |= inHandler;
+                                 inHandler = true;
+                                 handled.push_back(byte);
+                                 if (byte == 0) {
+                                     QTimer::singleShot(20, [&] { module_.Send({3, 4}); });
+                                     AcceptNextBox(std::chrono::milliseconds(200), &title, &text);
+                                     host_->owner.ShowApplicationError("shown mid-block");
+                                 }
+                                 inHandler = false;
+                             },
+                         .lost = [](int) {}});
+    Open();
+    ASSERT_TRUE(module_.Send({0, 1, 2}));
+    ASSERT_TRUE(RunEventsUntil([&] { return handled.size() == 5; }));
+    EXPECT_EQ(handled, (Bytes{0, 1, 2, 3, 4}));
+    EXPECT_FALSE(nested);
     EXPECT_EQ(title, "Application Error");
-    EXPECT_EQ(text, "WARNING:  ReadFile() Failed");
-    EXPECT_TRUE(critical);
-    EXPECT_TRUE(ownerless);
-    EXPECT_TRUE(workerHeld);
+    EXPECT_EQ(text, "shown mid-block");
 }
 
-TEST(PanelPortOwnerTest, DetachReleasesAWaitingWorkerAndDropsLaterRequests) {
-    PanelPortOwner owner;
-    std::vector<int> handled;
-    owner.Attach(
-        {.byte = [&](std::uint8_t byte, int) { handled.push_back(byte); }, .hangUp = [] {}});
-    // Nobody runs the UI thread's events: both would wait for ever on an attached panel.
-    const std::uint8_t first = 1;
-    const std::uint8_t second = 2;
-    std::thread byteWorker([&] { owner.DeliverBytes({&first, 1}, kPort); });
-    std::thread errorWorker([&] { owner.ShowApplicationError("gone"); });
-    owner.Detach();
-    byteWorker.join();
-    errorWorker.join();
-
-    owner.DeliverBytes({&second, 1}, kPort);
-    owner.ShowApplicationError("after the panel closed");
-    QCoreApplication::processEvents();
+TEST_F(QtPortTest, ADetachedPanelIsNeverReached) {
+    Bytes handled;
+    int lost = 0;
+    host_->owner.Attach(
+        {.byte = [&](std::uint8_t byte, int, std::int64_t) { handled.push_back(byte); },
+         .lost = [&](int) { ++lost; }});
+    Open();
+    host_->owner.Detach();
+    ASSERT_TRUE(module_.Send({1, 2, 3}));
+    module_.CloseFarEnd();
+    host_->owner.ShowApplicationError("after the panel closed");
+    RunEventsUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_TRUE(handled.empty());
+    EXPECT_EQ(lost, 0);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

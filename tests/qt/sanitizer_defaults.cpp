@@ -9,7 +9,7 @@
 // access made by our code, the handlers Qt calls on the UI thread included, still is. The tests
 // on Xvfb start xdotool through QProcess, whose child shares the test's memory until it runs
 // xdotool; the checker then takes the test for a forked child and stops it at its next thread
-// start (the next test's port worker). No test forks to go on running threads in the child.
+// start (the next test's simulator thread). No test forks to go on running threads in the child.
 extern "C" const char* __lsan_default_suppressions();
 extern "C" const char* __tsan_default_options();
 

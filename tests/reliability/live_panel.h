@@ -1,6 +1,6 @@
-// The Linux panel as the program builds it (its host, its dialog, the real port object and
-// worker), on a private virtual-port directory holding one link, "sim0", to a test's tty. Boxes
-// are counted and dismissed as they appear, and helpers read the controls and the process's
+// The Linux panel as the program builds it (its host, its dialog, the real port object on
+// its event loop), on a private virtual-port directory holding one link, "sim0", to a test's tty.
+// Boxes are counted and dismissed as they appear, and helpers read the controls and the process's
 // threads, descriptors and CPU time.
 #ifndef DRIVERPANEL_TESTS_RELIABILITY_LIVE_PANEL_H
 #define DRIVERPANEL_TESTS_RELIABILITY_LIVE_PANEL_H

@@ -1,5 +1,5 @@
-// The Linux panel, with its real port object and worker, against faults of the port: a module
-// that hangs up mid-reply, a port held by another program, a port this user may not open, a
+// The Linux panel, with its real port object on its event loop, against faults of the port: a
+// module that hangs up mid-reply, a port held by another program, a port this user may not open, a
 // minute of noise at line rate, and a hundred opens and closes.
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST(PanelFaults, HangUpMidReplyClosesThePanelQuietlyAndRebuildsTheList) {
 
     EXPECT_FALSE(live.Host().state.portOpen);
     EXPECT_TRUE(live.Boxes().Seen().empty()) << live.Boxes().Seen().front();
-    // Nothing is left spinning: a worker or timer stuck on the dead port would show here.
+    // Nothing is left spinning: a notifier or timer stuck on the dead port would show here.
     const double idle = CpuShareOver(2000ms);
     std::printf("afterwards: %.2f %% of a core\n", idle * 100.0);
     EXPECT_LT(idle, 0.01);

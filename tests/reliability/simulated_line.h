@@ -1,6 +1,6 @@
 // The panel's logic wired to the simulated module on a virtual clock: frames the panel queues
 // reach the module at once, and the module's replies reach the panel only while its UI thread is
-// free, as they would from the port worker. Runs hours of polling in a fraction of a second.
+// free, as they would from the port on its event loop. Runs hours of polling in a fraction of a second.
 #ifndef DRIVERPANEL_TESTS_RELIABILITY_SIMULATED_LINE_H
 #define DRIVERPANEL_TESTS_RELIABILITY_SIMULATED_LINE_H
 
@@ -20,7 +20,7 @@ class SimulatedLine : public PortService {
     std::vector<simulator::LineEvent> events;  // every frame on the line, both ways, in order
     const simulator::ModuleSimulator& Module() const { return module_; }
 
-    bool Setup(int, const LineSettings&) override { return true; }
+    OpenResult Setup(int, const LineSettings&) override { return OpenResult::Ok(); }
     bool StartWorker() override { return true; }
     void Shutdown() override {}
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override {

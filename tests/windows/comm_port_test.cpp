@@ -30,6 +30,10 @@ constexpr DWORD kArrivalTimeoutMs = 20000;
 // No byte for this long: the far end has stopped sending.
 constexpr DWORD kQuietLineMs = 300;
 
+// The panel's line settings; the tests vary the framing.
+constexpr LineSettings kTestSettings = {9600, 'N',  8,    0,    kEvRxChar, 512,
+                                        1000, 1000, 1000, 1000, 1000};
+
 std::vector<BYTE> Frame(BYTE sequence) {
     std::vector<BYTE> frame{0xEF, 0xEF, 0x04, 0x0C, sequence, static_cast<BYTE>(~sequence), 0};
     for (std::size_t i = 0; i + 1 < frame.size(); ++i) {
@@ -100,10 +104,16 @@ class LinkedPortTest : public ::testing::Test {
         pair_ = *pair;
     }
 
-    BOOL Open(UINT portNumber, UINT baud = 9600, char parity = 'N', UINT dataBits = 8,
+    bool Open(UINT portNumber, UINT baud = 9600, char parity = 'N', UINT dataBits = 8,
               UINT stopBits = 0) {
-        return port_.Setup(owner_.Handle(), portNumber, baud, parity, dataBits, stopBits, kEvRxChar,
-                           512, 1000, 1000, 1000, 1000, 1000);
+        LineSettings settings = kTestSettings;
+        settings.baudRate = baud;
+        settings.parity = parity;
+        settings.dataBits = static_cast<std::uint8_t>(dataBits);
+        settings.stopBits = static_cast<std::uint8_t>(stopBits);
+        port_.SetOwner(owner_.Handle());
+        lastOpen_ = port_.Setup(static_cast<int>(portNumber), settings);
+        return lastOpen_.Opened();
     }
 
     // Starts the worker and waits until it serves the port: its start-up purge would discard
@@ -119,6 +129,7 @@ class LinkedPortTest : public ::testing::Test {
     OwnerWindow owner_;
     BoxWatcher boxes_;
     CCommPort port_;
+    OpenResult lastOpen_;  // what the last Open's Setup said
 };
 
 TEST_F(LinkedPortTest, ProbeFindsOnlyPresentPorts) {
@@ -130,6 +141,7 @@ TEST_F(LinkedPortTest, ProbeFindsOnlyPresentPorts) {
 
 TEST_F(LinkedPortTest, AbsentPortFailsSilently) {
     EXPECT_FALSE(Open(kAbsentPort));
+    EXPECT_EQ(lastOpen_.status, OpenStatus::Absent);
     EXPECT_FALSE(port_.StartWorker());
     port_.Shutdown();
     EXPECT_TRUE(boxes_.Texts().empty());
@@ -184,6 +196,11 @@ TEST_F(LinkedPortTest, FailedConfigurationClosesThePortAfterOneBox) {
     ASSERT_EQ(boxes_.Texts().size(), 1u);
     EXPECT_EQ(boxes_.Texts()[0].rfind("WARNING:  SetCommState() Failed", 0), 0u)
         << boxes_.Texts()[0];
+    // The same failure, typed, for a host that shows no box.
+    EXPECT_EQ(lastOpen_.status, OpenStatus::Failed);
+    EXPECT_EQ(lastOpen_.step, "SetCommState()");
+    EXPECT_FALSE(lastOpen_.systemText.empty());
+    EXPECT_NE(boxes_.Texts()[0].find(lastOpen_.systemText), std::string::npos);
     EXPECT_FALSE(port_.StartWorker());
     EXPECT_TRUE(Open(pair_.port));
 }
@@ -271,8 +288,10 @@ TEST_F(LinkedPortTest, ReceivedBytesReachTheOwnerInOrder) {
 TEST_F(LinkedPortTest, EverySerialEventNotifiesEachRegisteredClass) {
     FarEnd moduleEnd(pair_.farPort);
     ASSERT_TRUE(moduleEnd.IsOpen());
-    ASSERT_TRUE(port_.Setup(owner_.Handle(), pair_.port, 9600, 'N', 8, 0,
-                            kEvRxChar | kEvRxFlag | kEvErr, 512, 1000, 1000, 1000, 1000, 1000));
+    LineSettings settings = kTestSettings;
+    settings.eventMask = kEvRxChar | kEvRxFlag | kEvErr;
+    port_.SetOwner(owner_.Handle());
+    ASSERT_TRUE(port_.Setup(static_cast<int>(pair_.port), settings).Opened());
     StartServing(moduleEnd);
     // A received byte is a serial event: the event character and error classes are notified
     // with it, whether or not either happened. (Wine cannot wait on the modem-line classes.)

@@ -45,8 +45,11 @@ TEST(PortHangUp, OneBoxThenQuietUntilTheStop) {
     OwnerWindow owner;
     BoxWatcher boxes;
     CCommPort port;
-    ASSERT_TRUE(port.Setup(owner.Handle(), link->port, 9600, 'N', 8, 0, kEvRxChar, 512, 1000, 1000,
-                           1000, 1000, 1000));
+    port.SetOwner(owner.Handle());
+    ASSERT_TRUE(
+        port.Setup(static_cast<int>(link->port),
+                   LineSettings{9600, 'N', 8, 0, kEvRxChar, 512, 1000, 1000, 1000, 1000, 1000})
+            .Opened());
     ASSERT_TRUE(port.StartWorker());
     const BYTE frame[] = {0xEF, 0xEF, 0x02, 0x0B, 0xEB};
     port.QueueWrite(frame, sizeof frame);

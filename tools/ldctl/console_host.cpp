@@ -2,10 +2,9 @@
 // does, and telling the user why it could not be opened.
 #include "tools/ldctl/console_host.h"
 
-#include <unistd.h>
+#include <poll.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
@@ -50,22 +49,31 @@ std::string OneLine(const std::string& text) {
 ConsoleHost::ConsoleHost(StopSignals& signals)
     : window([this](const std::string& title, const std::string& text) { PrintBox(title, text); }),
       loop(signals, [this](int timerId) { logic.OnTimer(timerId); }),
-      owner([this](const std::string& text) {
-          applicationErrorShown_ = true;
-          PrintBox(kApplicationErrorTitle, text);
-      }),
-      port(registry),
-      portService(port, owner),
-      probe(registry),
-      logic(state, window, loop, portService, probe) {
+      owner(
+          [this](const std::string& text) {
+              applicationErrorShown_ = true;
+              PrintBox(kApplicationErrorTitle, text);
+          },
+          [this](int fd, bool readable, bool writable) {
+              loop.Watch(fd, readable, writable, [this](short revents) {
+                  if ((revents & POLLOUT) != 0) {
+                      port.OnWritable();
+                  }
+                  if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                      port.OnReadable();
+                  }
+              });
+          }),
+      port(registry, owner),
+      logic(state, window, loop, port, registry) {
     logic.AddListener(*this);
     owner.Attach(EventLoopPortOwner::Handlers{
-        .byte = [this](std::uint8_t byte, int portNumber) { logic.OnPortByte(byte, portNumber); },
-        .hangUp = [this] { logic.OnPortHangUp(); },
+        .byte =
+            [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
+                logic.OnPortByte(byte, portNumber, receivedAtMs);
+            },
+        .lost = [this](int) { logic.OnPortHangUp(); },
     });
-    loop.Watch(owner.ByteReadyFd(), [this] { owner.HandleByte(); });
-    loop.Watch(owner.ErrorRequestFd(), [this] { owner.HandleErrorRequest(); });
-    loop.Watch(owner.HangUpFd(), [this] { owner.HandleHangUp(); });
 }
 
 ConsoleHost::~ConsoleHost() {
@@ -157,30 +165,31 @@ void ConsoleHost::Open(const std::string& name) {
                                          : ": leads to no listed port (ldctl list shows the "
                                            "ports; link a pty into the virtual-port directory)"));
     }
-    if (logic.OpenPort(listed->number).status != OpenRequestStatus::Opened) {
-        throw OpenFailure(listed->number);
+    const OpenOutcome outcome = logic.OpenPort(listed->number);
+    if (outcome.status != OpenRequestStatus::Opened) {
+        throw OpenFailure(listed->number, outcome.result.status);
     }
     opened_ = true;
 }
 
-// The port object opens silently or reports a failed configuration step in a box; which of the
-// silent reasons it was is read from the device node afterwards, without opening it again.
-CommandFailure ConsoleHost::OpenFailure(int portNumber) {
-    if (applicationErrorShown_) {
+// A failed configuration step has printed its box; the other reasons, as the port object told
+// them, are printed here.
+CommandFailure ConsoleHost::OpenFailure(int portNumber, OpenStatus status) {
+    if (applicationErrorShown_ || status == OpenStatus::Failed) {
         return CommandFailure(ExitStatus::kPortFailed, "");
     }
-    const std::optional<std::string> path = registry.DevicePath(portNumber);
-    if (!path) {
+    const std::string path = registry.DevicePath(portNumber).value_or(portName_);
+    if (status == OpenStatus::Absent) {
         return CommandFailure(ExitStatus::kPortNotFound, portName_ + ": the port went away");
     }
-    if (access(path->c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+    if (status == OpenStatus::Denied) {
         return CommandFailure(ExitStatus::kPermissionDenied,
-                              portName_ + ": permission denied on " + *path +
+                              portName_ + ": permission denied on " + path +
                                   "; join the dialout group (sudo usermod -aG dialout $USER, "
                                   "then log in again)");
     }
     return CommandFailure(ExitStatus::kPortBusy,
-                          portName_ + ": port busy: another program holds " + *path);
+                          portName_ + ": port busy: another program holds " + path);
 }
 
 void ConsoleHost::AwaitConfiguration() {

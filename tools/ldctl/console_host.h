@@ -1,6 +1,6 @@
 // The panel's core hosted in a terminal: the same device state, port registry, port object and
 // panel logic as the window, the window's controls in memory, the core's timers and the port's
-// deliveries on ldctl's poll() loop, and the boxes printed to standard error, naming the port.
+// descriptor on ldctl's poll() loop, and the boxes printed to standard error, naming the port.
 // Commands use the panel's typed inputs and follow its typed events; nothing here decides for the
 // panel.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_HOST_H
@@ -18,7 +18,6 @@
 #include "panel/panel_logic.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/event_loop_port_owner.h"
-#include "serial/posix/port_adapters.h"
 #include "serial/posix/port_registry.h"
 #include "tools/ldctl/console_loop.h"
 #include "tools/ldctl/console_window.h"
@@ -32,7 +31,7 @@ constexpr std::chrono::seconds kAnswerTimeout{3};
 class ConsoleHost : private PanelListener {
   public:
     explicit ConsoleHost(StopSignals& signals);
-    // Closes an open port as the panel's ClosePort does, then lets the worker go.
+    // Closes an open port as the panel's ClosePort does.
     ~ConsoleHost();
     ConsoleHost(const ConsoleHost&) = delete;
     ConsoleHost& operator=(const ConsoleHost&) = delete;
@@ -67,8 +66,6 @@ class ConsoleHost : private PanelListener {
     ConsoleLoop loop;
     EventLoopPortOwner owner;
     CCommPort port;
-    CommPortService portService;
-    RegistryProbe probe;
     PanelLogic logic;
 
   private:
@@ -81,7 +78,7 @@ class ConsoleHost : private PanelListener {
 
     void PrintBox(const std::string& title, const std::string& text);
     std::optional<PanelPort> FindPort(const std::vector<PanelPort>& ports, const std::string& name);
-    CommandFailure OpenFailure(int portNumber);
+    CommandFailure OpenFailure(int portNumber, OpenStatus status);
 
     // All on the loop's thread, where the boxes are shown and the panel reports.
     std::string portName_;

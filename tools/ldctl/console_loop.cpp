@@ -47,8 +47,9 @@ std::int64_t ConsoleLoop::NowMs() {
         .count();
 }
 
-void ConsoleLoop::Watch(int fd, std::function<void()> onReady) {
-    watched_.push_back({fd, std::move(onReady)});
+void ConsoleLoop::Watch(int fd, bool readable, bool writable, std::function<void(short)> onReady) {
+    const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
+    watched_ = Watched{events == 0 ? -1 : fd, events, std::move(onReady)};
 }
 
 std::optional<ConsoleLoop::Clock::time_point> ConsoleLoop::NextDue() const {
@@ -98,11 +99,9 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
         if (deadline && (!wake || *deadline < *wake)) {
             wake = deadline;
         }
-        std::vector<pollfd> waits{{signals_.Fd(), POLLIN, 0}};
-        for (const Watched& w : watched_) {
-            waits.push_back({w.fd, POLLIN, 0});
-        }
-        const int ready = poll(waits.data(), waits.size(), wake ? MsUntil(*wake) : -1);
+        // A negative descriptor is left out by poll().
+        pollfd waits[] = {{signals_.Fd(), POLLIN, 0}, {watched_.fd, watched_.events, 0}};
+        const int ready = poll(waits, 2, wake ? MsUntil(*wake) : -1);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -115,10 +114,10 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
                 return End::kStopSignal;
             }
         }
-        for (std::size_t i = 1; i < waits.size(); ++i) {
-            if (waits[i].revents != 0) {
-                watched_[i - 1].onReady();
-            }
+        if (waits[1].revents != 0 && watched_.onReady) {
+            // Copied: the handler may watch something else from inside.
+            const std::function<void(short)> onReady = watched_.onReady;
+            onReady(waits[1].revents);
         }
         RunDueTimers();
     }

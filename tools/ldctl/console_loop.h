@@ -1,5 +1,5 @@
-// The console host's event loop on poll(): the panel's timers by id, the descriptors the port's
-// owner makes readable, and the stop signals, all handled on the one thread that runs the core.
+// The console host's event loop on poll(): the panel's timers by id, the port's descriptor, and
+// the stop signals, all handled on the one thread that runs the core.
 // Waits in poll() without a timeout when nothing falls due, so an idle ldctl costs no CPU.
 #ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_LOOP_H
 #define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_LOOP_H
@@ -29,8 +29,9 @@ class ConsoleLoop : public UiTimers {
     void Wait(int ms) override;
     std::int64_t NowMs() override;
 
-    // `onReady` runs on the loop's thread whenever fd is readable.
-    void Watch(int fd, std::function<void()> onReady);
+    // From now on `onReady` runs on the loop's thread with what poll() reported whenever fd is
+    // readable (or hung up) or writable, as asked; fd -1, or neither, watches nothing.
+    void Watch(int fd, bool readable, bool writable, std::function<void(short revents)> onReady);
 
     // Handles timers and descriptors until `done` holds (asked before each wait), the deadline
     // passes, or a stop signal arrives (StopSignal() then names it).
@@ -44,8 +45,9 @@ class ConsoleLoop : public UiTimers {
         Clock::time_point due;
     };
     struct Watched {
-        int fd;
-        std::function<void()> onReady;
+        int fd = -1;
+        short events = 0;
+        std::function<void(short)> onReady;
     };
 
     std::optional<Clock::time_point> NextDue() const;
@@ -53,8 +55,8 @@ class ConsoleLoop : public UiTimers {
 
     StopSignals& signals_;
     std::function<void(int)> onTick_;
-    std::map<int, Timer> timers_;   // running timers by id; the loop's thread only
-    std::vector<Watched> watched_;  // the loop's thread only, as is the rest
+    std::map<int, Timer> timers_;  // running timers by id; the loop's thread only
+    Watched watched_;              // the loop's thread only, as is the rest
     int stopSignal_ = 0;
 };
 

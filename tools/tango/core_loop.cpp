@@ -60,6 +60,12 @@ void CoreLoop::Watch(int fd, std::function<void()> onReady) {
     watched_.push_back({fd, std::move(onReady)});
 }
 
+void CoreLoop::WatchPort(int fd, bool readable, bool writable, std::function<void(short)> onReady) {
+    const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
+    port_ = pollfd{events == 0 ? -1 : fd, events, 0};
+    onPortReady_ = std::move(onReady);
+}
+
 void CoreLoop::Post(std::function<void()> task) {
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -130,6 +136,7 @@ void CoreLoop::Run() {
         for (const Watched& w : watched_) {
             waits.push_back({w.fd, POLLIN, 0});
         }
+        waits.push_back(port_);  // a negative descriptor is left out by poll()
         const int ready = poll(waits.data(), waits.size(), wake ? MsUntil(*wake) : -1);
         if (ready < 0) {
             if (errno == EINTR) {
@@ -137,10 +144,15 @@ void CoreLoop::Run() {
             }
             throw std::system_error(errno, std::system_category(), "poll");
         }
-        for (std::size_t i = 1; i < waits.size() && !quit_; ++i) {
+        for (std::size_t i = 1; i + 1 < waits.size() && !quit_; ++i) {
             if (waits[i].revents != 0) {
                 watched_[i - 1].onReady();
             }
+        }
+        if (waits.back().revents != 0 && onPortReady_ && !quit_) {
+            // Copied: the handler may watch something else from inside.
+            const std::function<void(short)> onReady = onPortReady_;
+            onReady(waits.back().revents);
         }
         if (waits[0].revents != 0 && !quit_) {
             RunPosted();

@@ -1,8 +1,10 @@
-// The device server's loop for one module: the panel's timers by id, the descriptors the port's
-// owner and the device watcher make readable, and requests handed over from Tango's threads, all
+// The device server's loop for one module: the panel's timers by id, the port's descriptor, the
+// device watcher's, and requests handed over from Tango's threads, all
 // handled on the one thread that runs the core. Sleeps in poll() when nothing falls due.
 #ifndef DRIVERPANEL_TOOLS_TANGO_CORE_LOOP_H
 #define DRIVERPANEL_TOOLS_TANGO_CORE_LOOP_H
+
+#include <poll.h>
 
 #include <chrono>
 #include <cstdint>
@@ -33,6 +35,11 @@ class CoreLoop : public UiTimers {
 
     // Loop's thread: `onReady` runs whenever fd is readable.
     void Watch(int fd, std::function<void()> onReady);
+    // Loop's thread: from now on `onReady` runs with what poll() reported whenever the port's
+    // descriptor is readable (or hung up) or writable, as asked; fd -1, or neither, watches
+    // nothing. One port at a time: a call replaces the last.
+    void WatchPort(int fd, bool readable, bool writable,
+                   std::function<void(short revents)> onReady);
 
     // Any thread: `task` runs on the loop's thread, in the order posted. Tasks still waiting
     // when the loop ends are dropped unrun.
@@ -60,6 +67,8 @@ class CoreLoop : public UiTimers {
     int wake_ = -1;  // eventfd signalled by Post
     std::map<int, Timer> timers_;
     std::vector<Watched> watched_;
+    pollfd port_{-1, 0, 0};
+    std::function<void(short)> onPortReady_;
     bool quit_ = false;
 
     std::mutex lock_;

@@ -2,6 +2,7 @@
 // reads and handed to the device's subscribers, and the port re-opened whenever it returns.
 #include "tools/tango/module_host.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 #include "serial/posix/comm_port.h"
 #include "serial/posix/device_watcher.h"
 #include "serial/posix/event_loop_port_owner.h"
-#include "serial/posix/port_adapters.h"
 #include "serial/posix/port_registry.h"
 #include "tools/tango/core_loop.h"
 
@@ -110,19 +110,26 @@ struct ModuleHost::Core : PanelListener {
                   logic.OnTimer(timerId);
               }
           }),
-          owner([this](const std::string& text) { OnApplicationError(text); }),
-          port(registry),
-          portService(port, owner),
-          probe(registry),
-          logic(state, window, loop, portService, probe) {
+          owner([this](const std::string& text) { OnApplicationError(text); },
+                [this](int fd, bool readable, bool writable) {
+                    loop.WatchPort(fd, readable, writable, [this](short revents) {
+                        if ((revents & POLLOUT) != 0) {
+                            port.OnWritable();
+                        }
+                        if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                            port.OnReadable();
+                        }
+                    });
+                }),
+          port(registry, owner),
+          logic(state, window, loop, port, registry) {
         owner.Attach(EventLoopPortOwner::Handlers{
-            .byte = [this](std::uint8_t byte,
-                           int portNumber) { logic.OnPortByte(byte, portNumber); },
-            .hangUp = [this] { logic.OnPortHangUp(); },
+            .byte =
+                [this](std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) {
+                    logic.OnPortByte(byte, portNumber, receivedAtMs);
+                },
+            .lost = [this](int) { logic.OnPortHangUp(); },
         });
-        loop.Watch(owner.ByteReadyFd(), [this] { owner.HandleByte(); });
-        loop.Watch(owner.ErrorRequestFd(), [this] { owner.HandleErrorRequest(); });
-        loop.Watch(owner.HangUpFd(), [this] { owner.HandleHangUp(); });
         loop.Watch(watcher.FileDescriptor(), [this] { OnDevicesChanged(); });
         logic.AddListener(*this);
     }
@@ -423,8 +430,6 @@ struct ModuleHost::Core : PanelListener {
     CoreLoop loop;
     EventLoopPortOwner owner;
     CCommPort port;
-    CommPortService portService;
-    RegistryProbe probe;
     PanelLogic logic;
     DeviceWatcher watcher;
 };

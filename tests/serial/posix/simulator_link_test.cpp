@@ -89,23 +89,22 @@ bool IsSubsequence(const std::vector<Bytes>& part, const std::vector<Bytes>& who
     return true;
 }
 
-// Sends one request and waits until the module has answered it (or decided not to) and every
-// byte it put on the line has reached the owner, so the purge before the next request cuts
-// nothing short.
+// Sends one request and serves the port until the module has answered it (or decided not to) and
+// every byte it put on the line has reached the owner.
 bool Exchange(CCommPort& port, simulator::PtyModule& module, TestOwner& owner,
               const Bytes& request) {
     const std::vector<LineEvent> before = module.Events();
     const auto answered = std::count_if(before.begin(), before.end(), IsAnswer);
     port.QueueWrite(request.data(), request.size());
-    if (!module.WaitFor(
-            [&](const std::vector<LineEvent>& events) {
-                return std::count_if(events.begin(), events.end(), IsAnswer) > answered;
-            },
-            kGenerous)) {
+    const auto answeredNow = [&] {
+        const std::vector<LineEvent> events = module.Events();
+        return std::count_if(events.begin(), events.end(), IsAnswer) > answered;
+    };
+    if (!owner.ServeUntil(port, answeredNow, kGenerous)) {
         return false;
     }
     const std::size_t expected = BytesOnTheLine(module.Events()).size();
-    return owner.WaitUntil([&](const TestOwner& o) { return o.ByteCount() == expected; });
+    return owner.ServeUntil(port, [&] { return owner.received.size() == expected; });
 }
 
 // A module served on a new pty, listed as the only virtual port (port 1).
@@ -126,8 +125,8 @@ class SimulatorLink {
 TEST(SimulatorLinkTest, EveryRequestIsAnsweredInOrderAcrossAReopen) {
     SimulatorLink link({});
     ASSERT_TRUE(link.linked);
-    CCommPort port(link.registry);
-    ASSERT_TRUE(port.Setup(link.owner, kPort, kPanelSettings));
+    CCommPort port(link.registry, link.owner);
+    ASSERT_TRUE(port.Setup(kPort, kPanelSettings).Opened());
     ASSERT_TRUE(port.StartWorker());
     const std::vector<Bytes> requests = {kConfigQuery, kTempQuery, kPowerQuery,
                                          SetFrameFor(CMD_SET_A, 250), SetFrameFor(CMD_SET_B, 40)};
@@ -136,7 +135,7 @@ TEST(SimulatorLinkTest, EveryRequestIsAnsweredInOrderAcrossAReopen) {
     }
     port.Shutdown();
 
-    ASSERT_TRUE(port.Setup(link.owner, kPort, kPanelSettings));
+    ASSERT_TRUE(port.Setup(kPort, kPanelSettings).Opened());
     ASSERT_TRUE(port.StartWorker());
     ASSERT_TRUE(Exchange(port, link.module, link.owner, kConfigQuery));
     port.Shutdown();
@@ -155,7 +154,7 @@ TEST(SimulatorLinkTest, EveryRequestIsAnsweredInOrderAcrossAReopen) {
     std::vector<Bytes> sent = requests;
     sent.push_back(kConfigQuery);
     EXPECT_EQ(received, sent);
-    EXPECT_TRUE(link.owner.Errors().empty());
+    EXPECT_TRUE(link.owner.errors.empty());
 }
 
 TEST(SimulatorLinkTest, FaultyRepliesArriveExactlyAsSentAndOnlyIntactOnesAssemble) {
@@ -179,8 +178,8 @@ TEST(SimulatorLinkTest, FaultyRepliesArriveExactlyAsSentAndOnlyIntactOnesAssembl
         c.fault(config.faults);
         SimulatorLink link(config);
         ASSERT_TRUE(link.linked);
-        CCommPort port(link.registry);
-        ASSERT_TRUE(port.Setup(link.owner, kPort, kPanelSettings));
+        CCommPort port(link.registry, link.owner);
+        ASSERT_TRUE(port.Setup(kPort, kPanelSettings).Opened());
         ASSERT_TRUE(port.StartWorker());
         for (int i = 0; i < 12; ++i) {
             ASSERT_TRUE(
@@ -201,8 +200,8 @@ TEST(SimulatorLinkTest, FaultyRepliesArriveExactlyAsSentAndOnlyIntactOnesAssembl
             // Noise ending in a header byte can hide the reply behind it; it never makes one up.
             EXPECT_TRUE(IsSubsequence(assembled, intact));
         }
-        EXPECT_TRUE(link.owner.Errors().empty());
-        EXPECT_TRUE(link.owner.HangUps().empty());
+        EXPECT_TRUE(link.owner.errors.empty());
+        EXPECT_TRUE(link.owner.lost.empty());
     }
 }
 
@@ -214,21 +213,21 @@ TEST(SimulatorLinkTest, ModuleHangingUpMidReplyIsOneHangUpAndThePortIsGone) {
     ASSERT_TRUE(link.linked);
     const PtyNumberHold numberHold(link.module.Path());
     ASSERT_TRUE(numberHold.Held());
-    CCommPort port(link.registry);
-    ASSERT_TRUE(port.Setup(link.owner, kPort, kPanelSettings));
+    CCommPort port(link.registry, link.owner);
+    ASSERT_TRUE(port.Setup(kPort, kPanelSettings).Opened());
     ASSERT_TRUE(port.StartWorker());
     ASSERT_TRUE(Exchange(port, link.module, link.owner, kConfigQuery));
     ASSERT_TRUE(Exchange(port, link.module, link.owner, kTempQuery));
     port.QueueWrite(kPowerQuery.data(), kPowerQuery.size());
-    ASSERT_TRUE(link.owner.WaitUntil([](const TestOwner& o) { return o.HangUpCount() == 1; }));
+    ASSERT_TRUE(link.owner.ServeUntil(port, [&] { return link.owner.lost.size() == 1; }));
     port.Shutdown();
 
     EXPECT_EQ(Assemble(link.owner.Bytes()).size(), 2u);
-    EXPECT_EQ(link.owner.HangUps(), std::vector<int>{kPort});
+    EXPECT_EQ(link.owner.lost, std::vector<int>{kPort});
     // Its pty went with it: the port is no longer listed and cannot be opened.
     EXPECT_EQ(link.registry.Probe(kPort), std::nullopt);
-    EXPECT_FALSE(port.Setup(link.owner, kPort, kPanelSettings));
-    EXPECT_TRUE(link.owner.Errors().empty());
+    EXPECT_EQ(port.Setup(kPort, kPanelSettings).status, OpenStatus::Absent);
+    EXPECT_TRUE(link.owner.errors.empty());
 }
 
 }  // namespace

@@ -1,105 +1,96 @@
-// A port owner for tests: records what the worker hands it and lets the test wait for it. In
-// holding mode a delivery waits after its first byte until the owner's thread dispatches; in slow
-// mode each delivery takes a while.
+// A port owner for tests: records what the port reports, and serves the port as a host's event
+// loop does (poll() on what the port asks to be watched), on the test's own thread.
 #ifndef DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 #define DRIVERPANEL_TESTS_SERIAL_POSIX_TEST_OWNER_H
 
+#include <poll.h>
+
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "serial/port_owner.h"
+#include "serial/posix/comm_port.h"
 
 class TestOwner : public PortOwner {
   public:
-    explicit TestOwner(bool holdDeliveries = false) : holdDeliveries_(holdDeliveries) {}
-    // Takes this long over every block, as a busy window does.
-    explicit TestOwner(std::chrono::microseconds perBlock)
-        : holdDeliveries_(false), perBlock_(perBlock) {}
+    struct Received {
+        std::uint8_t byte;
+        int portNumber;
+        std::int64_t receivedAtMs;
+    };
 
-    void DeliverBytes(std::span<const std::uint8_t> block, int portNumber) override {
-        std::unique_lock<std::mutex> lock(lock_);
-        ++inDelivery_;
-        for (const std::uint8_t byte : block) {
-            bytes_.push_back(byte);
-            lastPort_ = portNumber;
-            changed_.notify_all();
-            if (holdDeliveries_) {
-                // Released only by the dispatch of a Shutdown: the stop is then seen between
-                // bytes, as by a real owner, so nothing after the byte in hand is handled.
-                const std::size_t ticket = bytes_.size();
-                changed_.wait(lock, [&] { return released_ >= ticket; });
-                break;
+    // Runs after each byte is recorded (it may shut the port down, as a console command does).
+    std::function<void()> afterByte;
+
+    void OnPortByte(std::uint8_t byte, int portNumber, std::int64_t receivedAtMs) override {
+        received.push_back({byte, portNumber, receivedAtMs});
+        if (afterByte) {
+            afterByte();
+        }
+    }
+    void OnPortLost(int portNumber) override { lost.push_back(portNumber); }
+    void ShowApplicationError(const std::string& text) override { errors.push_back(text); }
+    void WatchPort(int fd, bool readable, bool writable) override {
+        watchedFd = fd;
+        watchedRead = readable;
+        watchedWrite = writable;
+        everWatchedWrite |= writable;
+    }
+
+    // Serves the port until `done` holds (true) or a generous bound passes (false).
+    bool ServeUntil(CCommPort& port, const std::function<bool()>& done,
+                    std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
             }
+            ServeOnce(port, 5);
         }
-        --inDelivery_;
-        if (perBlock_.count() > 0) {
-            lock.unlock();
-            std::this_thread::sleep_for(perBlock_);
+        return true;
+    }
+
+    // Serves the port for a while, whatever comes.
+    void ServeFor(CCommPort& port, std::chrono::milliseconds span) {
+        ServeUntil(
+            port, [] { return false; }, span);
+    }
+
+    // One turn of the loop: waits up to timeoutMs for the watched events and hands them over.
+    void ServeOnce(CCommPort& port, int timeoutMs) {
+        const short events =
+            static_cast<short>((watchedRead ? POLLIN : 0) | (watchedWrite ? POLLOUT : 0));
+        pollfd wait = {events == 0 ? -1 : watchedFd, events, 0};
+        if (poll(&wait, 1, timeoutMs) <= 0) {
+            return;
+        }
+        if ((wait.revents & POLLOUT) != 0) {
+            port.OnWritable();
+        }
+        if ((wait.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            port.OnReadable();
         }
     }
 
-    void DispatchPending() override {
-        std::lock_guard<std::mutex> lock(lock_);
-        released_ = bytes_.size();
-        changed_.notify_all();
+    std::vector<std::uint8_t> Bytes() const {
+        std::vector<std::uint8_t> bytes;
+        for (const Received& r : received) {
+            bytes.push_back(r.byte);
+        }
+        return bytes;
     }
 
-    void ShowApplicationError(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(lock_);
-        errors_.push_back(text);
-        changed_.notify_all();
-    }
-
-    void PortHungUp(int portNumber) override {
-        std::lock_guard<std::mutex> lock(lock_);
-        hangUps_.push_back(portNumber);
-        changed_.notify_all();
-    }
-
-    // Waits, with a bound far beyond any normal delay, until the condition holds.
-    bool WaitUntil(const std::function<bool(const TestOwner&)>& condition) {
-        std::unique_lock<std::mutex> lock(lock_);
-        return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return condition(*this); });
-    }
-
-    std::vector<std::uint8_t> Bytes() {
-        std::lock_guard<std::mutex> lock(lock_);
-        return bytes_;
-    }
-    std::vector<std::string> Errors() {
-        std::lock_guard<std::mutex> lock(lock_);
-        return errors_;
-    }
-    std::vector<int> HangUps() {
-        std::lock_guard<std::mutex> lock(lock_);
-        return hangUps_;
-    }
-
-    // For WaitUntil conditions, which run with the lock held.
-    std::size_t ByteCount() const { return bytes_.size(); }
-    bool InDelivery() const { return inDelivery_ > 0; }
-    std::size_t HangUpCount() const { return hangUps_.size(); }
-    std::size_t ErrorCount() const { return errors_.size(); }
-    int LastPort() const { return lastPort_; }
-
-  private:
-    const bool holdDeliveries_;
-    const std::chrono::microseconds perBlock_{0};
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<std::uint8_t> bytes_;  // guarded by lock_
-    std::vector<std::string> errors_;  // guarded by lock_
-    std::vector<int> hangUps_;         // guarded by lock_
-    std::size_t released_ = 0;         // guarded by lock_
-    int inDelivery_ = 0;               // guarded by lock_
-    int lastPort_ = 0;                 // guarded by lock_
+    std::vector<Received> received;
+    std::vector<int> lost;
+    std::vector<std::string> errors;
+    int watchedFd = -1;
+    bool watchedRead = false;
+    bool watchedWrite = false;
+    bool everWatchedWrite = false;
 };
 
 #endif
