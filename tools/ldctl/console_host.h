@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "panel/device_state.h"
+#include "panel/headless_window.h"
 #include "panel/panel_logic.h"
 #include "serial/posix/comm_port.h"
 #include "serial/posix/event_loop_port_owner.h"
 #include "serial/posix/port_registry.h"
 #include "tools/ldctl/console_loop.h"
-#include "tools/ldctl/console_window.h"
 #include "tools/ldctl/exit_status.h"
 #include "tools/ldctl/stop_signals.h"
 
@@ -62,7 +62,7 @@ class ConsoleHost : private PanelListener {
     // Members in construction order; each is used only by those after it.
     DeviceState state;
     PortRegistry registry;
-    ConsoleWindow window;
+    HeadlessWindow window;
     ConsoleLoop loop;
     EventLoopPortOwner owner;
     CCommPort port;

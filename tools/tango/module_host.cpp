@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "panel/device_state.h"
+#include "panel/headless_window.h"
 #include "panel/panel_logic.h"
 #include "resources/resource.h"
 #include "serial/posix/comm_port.h"
@@ -29,62 +30,6 @@ namespace {
 // watcher's events make it look at once.
 constexpr int kReopenTimerId = 100;
 constexpr int kReopenPeriodMs = 2000;
-
-// The panel's controls in memory, as the window would hold them. The server shows no window:
-// the slider keeps its position in its range, because the panel's poll reads it back, and a
-// reading the panel shows as stale is reported to the host.
-class MemoryWindow : public PanelWindow {
-  public:
-    explicit MemoryWindow(std::function<void(int controlId, bool stale)> onStale)
-        : onStale_(std::move(onStale)) {}
-
-    const std::vector<std::string>& PortItems() const { return portItems_; }
-
-    void SetControlText(int controlId, const std::string& text) override {
-        texts_[controlId] = text;
-    }
-    std::string ControlText(int controlId) override { return texts_[controlId]; }
-    void EnableControl(int, bool) override {}
-    void SetSliderRange(int minimum, int maximum) override {
-        sliderMinimum_ = minimum;
-        sliderMaximum_ = std::max(minimum, maximum);
-        sliderPosition_ = std::clamp(sliderPosition_, sliderMinimum_, sliderMaximum_);
-    }
-    void ClearSliderTicks() override {}
-    void SetSliderTick(int) override {}
-    void SetSliderPosition(int position) override {
-        sliderPosition_ = std::clamp(position, sliderMinimum_, sliderMaximum_);
-    }
-    int SliderPosition() override { return sliderPosition_; }
-    void ResetPortList() override {
-        portItems_.clear();
-        selectedItem_ = -1;
-    }
-    void InsertPortItem(int index, const std::string& text) override {
-        const auto at = std::min(static_cast<std::size_t>(std::max(index, 0)), portItems_.size());
-        portItems_.insert(portItems_.begin() + static_cast<std::ptrdiff_t>(at), text);
-    }
-    void SelectPortItem(int index) override {
-        selectedItem_ =
-            index >= 0 && static_cast<std::size_t>(index) < portItems_.size() ? index : -1;
-    }
-    int SelectedPortItem() override { return selectedItem_; }
-    bool IsLeftButtonDown() override { return false; }
-    bool IsEditingCurrent() override { return false; }
-    void EndCurrentEdit() override {}
-    void SetReadingStale(int controlId, bool stale) override { onStale_(controlId, stale); }
-    // The panel's warnings reach the host as typed events (OnBoxShown).
-    void ShowWarning(const std::string&, const std::string&) override {}
-
-  private:
-    std::function<void(int, bool)> onStale_;
-    std::map<int, std::string> texts_;
-    int sliderMinimum_ = 0;
-    int sliderMaximum_ = 100;
-    int sliderPosition_ = 0;
-    std::vector<std::string> portItems_;
-    int selectedItem_ = -1;
-};
 
 DriverReading Now(double value) {
     return DriverReading{value, true, std::chrono::system_clock::now()};
@@ -102,7 +47,7 @@ struct ModuleHost::Core : PanelListener {
     Core(ModuleHost& host, std::string portSpec)
         : host_(host),
           spec(std::move(portSpec)),
-          window([this](int controlId, bool stale) { OnStale(controlId, stale); }),
+          window({}, [this](int controlId, bool stale) { OnStale(controlId, stale); }),
           loop([this](int timerId) {
               if (timerId == kReopenTimerId) {
                   TryOpen();
@@ -426,7 +371,7 @@ struct ModuleHost::Core : PanelListener {
 
     DeviceState state;
     PortRegistry registry;
-    MemoryWindow window;
+    HeadlessWindow window;
     CoreLoop loop;
     EventLoopPortOwner owner;
     CCommPort port;

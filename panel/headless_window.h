@@ -1,9 +1,9 @@
-// The panel's window for a terminal: the controls' texts and the slider held in memory, as the
-// window would hold them (a slider no one can drag), the port list as names, and the "Warning!"
-// box handed to the host to print. Commands follow the panel through its typed events, never
-// through these texts.
-#ifndef DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
-#define DRIVERPANEL_TOOLS_LDCTL_CONSOLE_WINDOW_H
+// The panel's window for a host that shows none (the console, the control-system server): the
+// controls' texts and the slider held in memory, as a window would hold them (a slider no one
+// can drag), the port list as names, and the "Warning!" box and stale readings handed to the
+// host. Hosts follow the panel through its typed events, never through these texts.
+#ifndef DRIVERPANEL_PANEL_HEADLESS_WINDOW_H
+#define DRIVERPANEL_PANEL_HEADLESS_WINDOW_H
 
 #include <functional>
 #include <map>
@@ -12,12 +12,15 @@
 
 #include "panel/panel_window.h"
 
-class ConsoleWindow : public PanelWindow {
+class HeadlessWindow : public PanelWindow {
   public:
     using BoxShower = std::function<void(const std::string& title, const std::string& text)>;
+    using StaleShower = std::function<void(int controlId, bool stale)>;
 
-    // `showBox` stands for the modal box: it returns as the box would on OK.
-    explicit ConsoleWindow(BoxShower showBox);
+    // `showBox` stands for the modal box: it returns as the box would on OK. Either may be empty.
+    explicit HeadlessWindow(BoxShower showBox = {}, StaleShower showStale = {});
+
+    const std::vector<std::string>& PortItems() const { return portItems_; }
 
     void SetControlText(int controlId, const std::string& text) override;
     std::string ControlText(int controlId) override;
@@ -34,16 +37,17 @@ class ConsoleWindow : public PanelWindow {
     void SelectPortItem(int index) override;
     int SelectedPortItem() override;
 
-    // A terminal has no mouse: no step button is ever held.
+    // No mouse: no step button is ever held; no field is ever being edited.
     bool IsLeftButtonDown() override { return false; }
     bool IsEditingCurrent() override { return false; }
     void EndCurrentEdit() override {}
-    void SetReadingStale(int, bool) override {}
+    void SetReadingStale(int controlId, bool stale) override;
 
     void ShowWarning(const std::string& text, const std::string& title) override;
 
   private:
     BoxShower showBox_;
+    StaleShower showStale_;
     std::map<int, std::string> texts_;
     // Where the panel placed the slider, whatever its range (see SetSliderRange).
     int sliderPosition_ = 0;
