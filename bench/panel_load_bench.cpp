@@ -13,8 +13,8 @@
 #include <string>
 
 #include "bench/latency_stats.h"
-#include "panel/qt/driver_panel_app.h"
-#include "panel/qt/driver_panel_dlg.h"
+#include "hosts/qt/driver_panel_app.h"
+#include "hosts/qt/driver_panel_dlg.h"
 #include "resources/resource.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <system_error>
 
 #include "bench/peer_receiver.h"
+#include "hosts/qt/panel_port_owner.h"
 #include "panel/connection_settings.h"
-#include "panel/qt/panel_port_owner.h"
-#include "serial/posix/comm_port.h"
-#include "serial/posix/port_registry.h"
+#include "serial/linux/comm_port.h"
+#include "serial/linux/port_registry.h"
 
 namespace {
 

@@ -25,10 +25,10 @@
 #include "bench/latency_stats.h"
 #include "bench/lean_panel.h"
 #include "bench/reply_stream.h"
+#include "hosts/qt/panel_port_owner.h"
 #include "panel/connection_settings.h"
-#include "panel/qt/panel_port_owner.h"
-#include "serial/posix/comm_port.h"
-#include "serial/posix/port_registry.h"
+#include "serial/linux/comm_port.h"
+#include "serial/linux/port_registry.h"
 
 namespace {
 

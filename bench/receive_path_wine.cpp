@@ -22,9 +22,9 @@
 #include "bench/reply_stream.h"
 #include "bench/send_message_round_trip.h"
 #include "panel/connection_settings.h"
-#include "serial/port_notifications.h"
 #include "serial/win32/com_device_name.h"
 #include "serial/win32/comm_port.h"
+#include "serial/win32/port_notifications.h"
 
 namespace {
 

@@ -33,7 +33,7 @@ cmake --preset linux -DDRIVERPANEL_BUILD_BENCH=ON >/dev/null
 cmake --build --preset linux -j 2 --target driverpanel-sim poll_timing >/dev/null
 
 build=$root/build/windows
-panel_exe=$build/panel/win32/DriverPanel.exe
+panel_exe=$build/hosts/win32/DriverPanel.exe
 driver_exe=$build/tests/windows/e2e/driverpanel_e2e_driver.exe
 floor_exe=$build/bench/send_message_floor.exe
 sim=$root/build/linux/tools/simulator/driverpanel-sim

@@ -29,7 +29,7 @@ LaserDiodeDriver/demo/DEVICE/LaserDiodeDriver: "lab/ld/1"
 lab/ld/1->Port: "simulator"
 lab/ld/1->ReadOnly: false
 RES
-"$build/tools/tango/LaserDiodeDriver" demo -file="$work/devices.res" \
+"$build/hosts/tango/LaserDiodeDriver" demo -file="$work/devices.res" \
     -ORBendPoint "giop:tcp:$endpoint" >"$work/server.log" 2>&1 &
 pids+=($!)
 

@@ -53,7 +53,7 @@ fi
 echo "Simulated module on $(head -n 1 "$work/sim.out") (port \"simulator\"), log: $simlog"
 
 if [[ -n "${DISPLAY:-}" ]]; then
-    "$build/panel/qt/driverpanel"
+    "$build/hosts/qt/driverpanel"
     exit 0
 fi
 
@@ -63,7 +63,7 @@ pids+=($!)
 wait_for 10 test -s "$work/display" || { echo "Xvfb did not start." >&2; exit 1; }
 export DISPLAY=":$(head -n 1 "$work/display")"
 
-"$build/panel/qt/driverpanel" --record "$artifacts/readings.csv" &
+"$build/hosts/qt/driverpanel" --record "$artifacts/readings.csv" &
 panel=$!
 pids+=("$panel")
 window=$(timeout 20 xdotool search --sync --name "$title" | head -n 1) ||

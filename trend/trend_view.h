@@ -15,7 +15,7 @@
 // value axis and a title with its unit above it; tick labels left of each pane; one time axis
 // under the lowest pane with clock times of the local day.
 //
-// A window's part (panel/qt/trend_host.cpp and trend_window.cpp do it on Qt): one TrendData
+// A window's part (hosts/qt/trend_host.cpp and trend_window.cpp do it on Qt): one TrendData
 // listening to the panel's logic from the start, fed by the same monotonic clock the drawing is
 // given; a CsvRecorder listening while recording, kept until the next start, since its failure
 // is reported from inside a listener call; a redraw every 500 ms and after each span or scroll

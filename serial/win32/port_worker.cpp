@@ -5,9 +5,9 @@
 #include "protocol/frame.h"
 #include "serial/line_settings.h"
 #include "serial/port_error.h"
-#include "serial/port_notifications.h"
 #include "serial/win32/comm_port.h"
 #include "serial/win32/lock_guard.h"
+#include "serial/win32/port_notifications.h"
 
 namespace {
 

@@ -21,11 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "hosts/qt/driver_panel_dlg.h"
+#include "hosts/qt/panel_host.h"
 #include "panel/panel_texts.h"
-#include "panel/qt/driver_panel_dlg.h"
-#include "panel/qt/panel_host.h"
 #include "resources/resource.h"
-#include "tests/serial/posix/temp_dir.h"
+#include "tests/serial/linux/temp_dir.h"
 
 constexpr const char* kLinkName = "sim0";
 

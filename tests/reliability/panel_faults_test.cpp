@@ -27,8 +27,8 @@
 #include "panel/number_text.h"
 #include "tests/protocol/reply_frames.h"
 #include "tests/reliability/live_panel.h"
-#include "tests/serial/posix/pty_number_hold.h"
-#include "tests/serial/posix/pty_pair.h"
+#include "tests/serial/linux/pty_number_hold.h"
+#include "tests/serial/linux/pty_pair.h"
 #include "tools/simulator/pty_module.h"
 
 extern char** environ;

@@ -14,7 +14,7 @@
 #include <variant>
 
 #include "driverpanel_version.h"
-#include "serial/posix/virtual_port_dir.h"
+#include "serial/linux/virtual_port_dir.h"
 #include "tools/simulator/log_file.h"
 #include "tools/simulator/module_port.h"
 #include "tools/simulator/module_simulator.h"

@@ -20,9 +20,9 @@
 #include "protocol/frame.h"
 #include "resources/panel_template.h"
 #include "resources/resource.h"
+#include "tests/hosts/win32/template_controls.h"
 #include "tests/windows/e2e/frame_log.h"
 #include "tests/windows/e2e/panel_remote.h"
-#include "tests/windows/panel/template_controls.h"
 
 namespace {
 

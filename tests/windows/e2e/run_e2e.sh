@@ -16,7 +16,7 @@ root=$(cd "$(dirname "$0")/../../.." && pwd)
 build=$(realpath "${1:-$root/build/windows}")
 sim=${2:-$root/build/linux/tools/simulator/driverpanel-sim}
 
-panel_exe=$build/panel/win32/DriverPanel.exe
+panel_exe=$build/hosts/win32/DriverPanel.exe
 driver_exe=$build/tests/windows/e2e/driverpanel_e2e_driver.exe
 for exe in "$panel_exe" "$driver_exe"; do
     [[ -f $exe ]] || { echo "missing $exe: build the windows preset first" >&2; exit 2; }

@@ -11,8 +11,8 @@
 
 #include "panel/panel_texts.h"
 #include "resources/resource.h"
+#include "tests/hosts/win32/template_controls.h"
 #include "tests/windows/e2e/panel_remote.h"
-#include "tests/windows/panel/template_controls.h"
 
 namespace {
 

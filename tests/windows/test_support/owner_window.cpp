@@ -1,7 +1,7 @@
 // The test owner window and the message pump the tests wait with.
 #include "tests/windows/test_support/owner_window.h"
 
-#include "serial/port_notifications.h"
+#include "serial/win32/port_notifications.h"
 
 namespace {
 

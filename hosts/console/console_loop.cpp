@@ -1,0 +1,124 @@
+// Timers kept as due times, one poll() over the watched descriptors and the signals.
+#include "hosts/console/console_loop.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <system_error>
+
+namespace {
+
+// Whole milliseconds until `when`, rounded up so a timer is never handled a little early.
+int MsUntil(ConsoleLoop::Clock::time_point when) {
+    const auto left = when - ConsoleLoop::Clock::now();
+    if (left <= ConsoleLoop::Clock::duration::zero()) {
+        return 0;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
+}
+
+}  // namespace
+
+ConsoleLoop::ConsoleLoop(StopSignals& signals, std::function<void(int)> onTick)
+    : signals_(signals), onTick_(std::move(onTick)) {}
+
+void ConsoleLoop::StartTimer(int timerId, int periodMs) {
+    const std::chrono::milliseconds period(periodMs);
+    timers_[timerId] = Timer{period, Clock::now() + period};  // restarts a running timer
+}
+
+void ConsoleLoop::StopTimer(int timerId) {
+    timers_.erase(timerId);
+}
+
+void ConsoleLoop::Wait(int ms) {
+    timespec left{ms / 1000, (ms % 1000) * 1'000'000L};
+    // The stop signals are blocked, so only a debugger's stop can interrupt the sleep.
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &left, &left) == EINTR) {
+    }
+}
+
+std::int64_t ConsoleLoop::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+void ConsoleLoop::Watch(int fd, bool readable, bool writable, std::function<void(short)> onReady) {
+    const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
+    watched_ = Watched{events == 0 ? -1 : fd, events, std::move(onReady)};
+}
+
+std::optional<ConsoleLoop::Clock::time_point> ConsoleLoop::NextDue() const {
+    std::optional<Clock::time_point> next;
+    for (const auto& [id, timer] : timers_) {
+        if (!next || timer.due < *next) {
+            next = timer.due;
+        }
+    }
+    return next;
+}
+
+// Each timer that is due ticks once. A tick may start and stop timers (its own included), so
+// the due ones are picked first and each is looked up again before it ticks. A timer that fell
+// behind (a long wait in a tick) skips the ticks it missed instead of catching up in a burst.
+void ConsoleLoop::RunDueTimers() {
+    const Clock::time_point now = Clock::now();
+    std::vector<int> due;
+    for (const auto& [id, timer] : timers_) {
+        if (timer.due <= now) {
+            due.push_back(id);
+        }
+    }
+    for (int id : due) {
+        const auto it = timers_.find(id);
+        if (it == timers_.end() || it->second.due > now) {
+            continue;  // stopped or restarted by an earlier tick
+        }
+        it->second.due += it->second.period;
+        if (it->second.due <= now) {
+            it->second.due = now + it->second.period;
+        }
+        onTick_(id);
+    }
+}
+
+ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
+                                       std::optional<Clock::time_point> deadline) {
+    for (;;) {
+        if (done()) {
+            return End::kDone;
+        }
+        if (deadline && Clock::now() >= *deadline) {
+            return End::kDeadline;
+        }
+        std::optional<Clock::time_point> wake = NextDue();
+        if (deadline && (!wake || *deadline < *wake)) {
+            wake = deadline;
+        }
+        // A negative descriptor is left out by poll().
+        pollfd waits[] = {{signals_.Fd(), POLLIN, 0}, {watched_.fd, watched_.events, 0}};
+        const int ready = poll(waits, 2, wake ? MsUntil(*wake) : -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::system_error(errno, std::system_category(), "poll");
+        }
+        if (waits[0].revents != 0) {
+            if (const int signal = signals_.Take(); signal != 0) {
+                stopSignal_ = signal;
+                return End::kStopSignal;
+            }
+        }
+        if (waits[1].revents != 0 && watched_.onReady) {
+            // Copied: the handler may watch something else from inside.
+            const std::function<void(short)> onReady = watched_.onReady;
+            onReady(waits[1].revents);
+        }
+        RunDueTimers();
+    }
+}

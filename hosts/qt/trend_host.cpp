@@ -1,0 +1,119 @@
+#include "hosts/qt/trend_host.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QMessageBox>
+#include <QTextStream>
+
+#include "hosts/qt/trend_window.h"
+#include "panel/panel_logic.h"
+
+std::int64_t QtWallClock::UtcMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+int QtWallClock::LocalOffsetMinutes(std::int64_t utcMs) {
+    return QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() / 60;
+}
+
+TrendHost::TrendHost(PanelLogic& logic, QWidget* panel)
+    : logic_(logic), panel_(panel), clock_([](int) {}), data_(clock_) {
+    logic_.AddListener(*this);
+}
+
+TrendHost::~TrendHost() {
+    delete window_;  // it draws from this host
+    logic_.RemoveListener(*this);
+}
+
+void TrendHost::ShowWindow() {
+    if (!window_) {
+        window_ = new CTrendWindow(*this, panel_);
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+CTrendWindow* TrendHost::Window() const {
+    return window_;
+}
+
+bool TrendHost::StartRecording(const QString& path) {
+    StopRecording();
+    auto sink = std::make_unique<FileRecordSink>();
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!sink->Open(QFile::encodeName(path).toStdString())) {
+        ReportProblem(QStringLiteral("Cannot record to %1: %2.")
+                          .arg(shown, QString::fromLocal8Bit(sink->Error().c_str())));
+        return false;
+    }
+    sink_ = std::move(sink);
+    recordingPath_ = path;
+    lastProblem_.clear();
+    recorder_ = std::make_unique<CsvRecorder>(
+        wall_, *sink_, shown.toStdString(),
+        [this](const std::string& message) { ReportProblem(QString::fromStdString(message)); });
+    recorder_->Start();
+    if (window_) {
+        window_->Refresh();
+    }
+    return Recording();
+}
+
+// The recorder is kept until the next start: a failure reported from inside one of its calls
+// must not destroy it under itself.
+void TrendHost::StopRecording() {
+    if (recorder_) {
+        recorder_->Stop();
+    }
+    if (sink_) {
+        sink_->Close();
+    }
+    if (window_) {
+        window_->Refresh();
+    }
+}
+
+void TrendHost::ReportProblem(const QString& text) {
+    lastProblem_ = text;
+    QTextStream(stderr) << "driverpanel: " << text << '\n';
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Recording"), text,
+                                QMessageBox::Ok, window_ ? static_cast<QWidget*>(window_) : panel_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    if (window_) {
+        window_->Refresh();
+    }
+}
+
+template <typename Event>
+void TrendHost::Forward(void (PanelListener::*handler)(const Event&), const Event& event) {
+    (data_.*handler)(event);
+    if (recorder_) {
+        (recorder_.get()->*handler)(event);
+    }
+}
+
+void TrendHost::OnConfiguration(const PanelConfiguration& e) {
+    Forward(&PanelListener::OnConfiguration, e);
+}
+void TrendHost::OnSetpointsConfirmed(const PanelSetpoints& e) {
+    Forward(&PanelListener::OnSetpointsConfirmed, e);
+}
+void TrendHost::OnTemperature(const PanelTemperature& e) {
+    Forward(&PanelListener::OnTemperature, e);
+}
+void TrendHost::OnPower(const PanelPower& e) {
+    Forward(&PanelListener::OnPower, e);
+}
+void TrendHost::OnPollSent(const PanelPoll& e) {
+    Forward(&PanelListener::OnPollSent, e);
+}
+void TrendHost::OnPortClosed(const PanelPortClosed& e) {
+    Forward(&PanelListener::OnPortClosed, e);
+}
+void TrendHost::OnPortLost(const PanelPortLost& e) {
+    Forward(&PanelListener::OnPortLost, e);
+}
