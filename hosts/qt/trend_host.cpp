@@ -18,12 +18,12 @@ int QtWallClock::LocalOffsetMinutes(std::int64_t utcMs) {
 
 TrendHost::TrendHost(PanelLogic& logic, QWidget* panel)
     : logic_(logic), panel_(panel), clock_([](int) {}), data_(clock_) {
-    logic_.AddListener(*this);
+    logic_.AddListener(feed_);
 }
 
 TrendHost::~TrendHost() {
     delete window_;  // it draws from this host
-    logic_.RemoveListener(*this);
+    logic_.RemoveListener(feed_);
 }
 
 void TrendHost::ShowWindow() {
@@ -51,9 +51,11 @@ bool TrendHost::StartRecording(const QString& path) {
     sink_ = std::move(sink);
     recordingPath_ = path;
     lastProblem_.clear();
+    feed_.SetRecorder(nullptr);
     recorder_ = std::make_unique<CsvRecorder>(
         wall_, *sink_, shown.toStdString(),
         [this](const std::string& message) { ReportProblem(QString::fromStdString(message)); });
+    feed_.SetRecorder(recorder_.get());
     recorder_->Start();
     if (window_) {
         window_->Refresh();
@@ -86,34 +88,4 @@ void TrendHost::ReportProblem(const QString& text) {
     if (window_) {
         window_->Refresh();
     }
-}
-
-template <typename Event>
-void TrendHost::Forward(void (PanelListener::*handler)(const Event&), const Event& event) {
-    (data_.*handler)(event);
-    if (recorder_) {
-        (recorder_.get()->*handler)(event);
-    }
-}
-
-void TrendHost::OnConfiguration(const PanelConfiguration& e) {
-    Forward(&PanelListener::OnConfiguration, e);
-}
-void TrendHost::OnSetpointsConfirmed(const PanelSetpoints& e) {
-    Forward(&PanelListener::OnSetpointsConfirmed, e);
-}
-void TrendHost::OnTemperature(const PanelTemperature& e) {
-    Forward(&PanelListener::OnTemperature, e);
-}
-void TrendHost::OnPower(const PanelPower& e) {
-    Forward(&PanelListener::OnPower, e);
-}
-void TrendHost::OnPollSent(const PanelPoll& e) {
-    Forward(&PanelListener::OnPollSent, e);
-}
-void TrendHost::OnPortClosed(const PanelPortClosed& e) {
-    Forward(&PanelListener::OnPortClosed, e);
-}
-void TrendHost::OnPortLost(const PanelPortLost& e) {
-    Forward(&PanelListener::OnPortLost, e);
 }

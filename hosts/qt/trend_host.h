@@ -10,6 +10,7 @@
 #include "hosts/qt/qt_ui_timers.h"
 #include "trend/csv_recorder.h"
 #include "trend/trend_data.h"
+#include "trend/trend_feed.h"
 #include "trend/wall_clock.h"
 
 class PanelLogic;
@@ -22,11 +23,11 @@ class QtWallClock : public WallClock {
     int LocalOffsetMinutes(std::int64_t utcMs) override;
 };
 
-class TrendHost : public PanelListener {
+class TrendHost {
   public:
     // Listens to `logic` until destroyed; the window, once shown, belongs to `panel`.
     TrendHost(PanelLogic& logic, QWidget* panel);
-    ~TrendHost() override;
+    ~TrendHost();
     TrendHost(const TrendHost&) = delete;
     TrendHost& operator=(const TrendHost&) = delete;
 
@@ -46,25 +47,16 @@ class TrendHost : public PanelListener {
     UiTimers& Clock() { return clock_; }
     WallClock& Wall() { return wall_; }
 
-    void OnConfiguration(const PanelConfiguration& event) override;
-    void OnSetpointsConfirmed(const PanelSetpoints& event) override;
-    void OnTemperature(const PanelTemperature& event) override;
-    void OnPower(const PanelPower& event) override;
-    void OnPollSent(const PanelPoll& event) override;
-    void OnPortClosed(const PanelPortClosed& event) override;
-    void OnPortLost(const PanelPortLost& event) override;
-
   private:
     // Told on standard error and in a box that does not block the panel, which goes on polling.
     void ReportProblem(const QString& text);
-    template <typename Event>
-    void Forward(void (PanelListener::*handler)(const Event&), const Event& event);
 
     PanelLogic& logic_;
     QWidget* panel_;
     QtUiTimers clock_;  // its clock only: no timer is started
     QtWallClock wall_;
     TrendData data_;
+    TrendFeed feed_{data_};
     std::unique_ptr<FileRecordSink> sink_;
     std::unique_ptr<CsvRecorder> recorder_;
     QString recordingPath_;

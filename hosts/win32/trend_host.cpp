@@ -135,12 +135,12 @@ void Win32FileSink::Close() {
 
 Win32TrendHost::Win32TrendHost(PanelLogic& logic, UiTimers& clock)
     : logic_(logic), clock_(clock), data_(clock_) {
-    logic_.AddListener(*this);
+    logic_.AddListener(feed_);
 }
 
 Win32TrendHost::~Win32TrendHost() {
     window_.reset();  // it draws from this host
-    logic_.RemoveListener(*this);
+    logic_.RemoveListener(feed_);
 }
 
 void Win32TrendHost::Attach(HWND panel) {
@@ -195,9 +195,11 @@ bool Win32TrendHost::StartRecording(const std::wstring& path) {
     sink_ = std::move(sink);
     recordingPath_ = path;
     lastProblem_.clear();
+    feed_.SetRecorder(nullptr);
     recorder_ = std::make_unique<CsvRecorder>(
         wall_, *sink_, ToUtf8(path),
         [this](const std::string& message) { ReportProblem(FromUtf8(message)); });
+    feed_.SetRecorder(recorder_.get());
     recorder_->Start();
     if (window_) {
         window_->Refresh();
@@ -233,34 +235,4 @@ void Win32TrendHost::ReportProblem(const std::wstring& text) {
     if (window_) {
         window_->Refresh();
     }
-}
-
-template <typename Event>
-void Win32TrendHost::Forward(void (PanelListener::*handler)(const Event&), const Event& event) {
-    (data_.*handler)(event);
-    if (recorder_) {
-        (recorder_.get()->*handler)(event);
-    }
-}
-
-void Win32TrendHost::OnConfiguration(const PanelConfiguration& e) {
-    Forward(&PanelListener::OnConfiguration, e);
-}
-void Win32TrendHost::OnSetpointsConfirmed(const PanelSetpoints& e) {
-    Forward(&PanelListener::OnSetpointsConfirmed, e);
-}
-void Win32TrendHost::OnTemperature(const PanelTemperature& e) {
-    Forward(&PanelListener::OnTemperature, e);
-}
-void Win32TrendHost::OnPower(const PanelPower& e) {
-    Forward(&PanelListener::OnPower, e);
-}
-void Win32TrendHost::OnPollSent(const PanelPoll& e) {
-    Forward(&PanelListener::OnPollSent, e);
-}
-void Win32TrendHost::OnPortClosed(const PanelPortClosed& e) {
-    Forward(&PanelListener::OnPortClosed, e);
-}
-void Win32TrendHost::OnPortLost(const PanelPortLost& e) {
-    Forward(&PanelListener::OnPortLost, e);
 }

@@ -12,6 +12,7 @@
 #include "panel/ui_timers.h"
 #include "trend/csv_recorder.h"
 #include "trend/trend_data.h"
+#include "trend/trend_feed.h"
 #include "trend/wall_clock.h"
 
 class PanelLogic;
@@ -49,11 +50,11 @@ std::string SystemErrorText(DWORD error);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
 
-class Win32TrendHost : public PanelListener {
+class Win32TrendHost {
   public:
     // Listens to `logic` until destroyed; `clock` is the panel's monotonic clock.
     Win32TrendHost(PanelLogic& logic, UiTimers& clock);
-    ~Win32TrendHost() override;
+    ~Win32TrendHost();
     Win32TrendHost(const Win32TrendHost&) = delete;
     Win32TrendHost& operator=(const Win32TrendHost&) = delete;
 
@@ -83,25 +84,16 @@ class Win32TrendHost : public PanelListener {
     UiTimers& Clock() { return clock_; }
     WallClock& Wall() { return wall_; }
 
-    void OnConfiguration(const PanelConfiguration& event) override;
-    void OnSetpointsConfirmed(const PanelSetpoints& event) override;
-    void OnTemperature(const PanelTemperature& event) override;
-    void OnPower(const PanelPower& event) override;
-    void OnPollSent(const PanelPoll& event) override;
-    void OnPortClosed(const PanelPortClosed& event) override;
-    void OnPortLost(const PanelPortLost& event) override;
-
   private:
     // Told on standard error and in a box on a thread of its own, so the panel goes on polling
     // and nothing re-enters the core from inside its listener call.
     void ReportProblem(const std::wstring& text);
-    template <typename Event>
-    void Forward(void (PanelListener::*handler)(const Event&), const Event& event);
 
     PanelLogic& logic_;
     UiTimers& clock_;
     Win32WallClock wall_;
     TrendData data_;
+    TrendFeed feed_{data_};
     HWND panel_ = nullptr;
     std::unique_ptr<Win32FileSink> sink_;
     std::unique_ptr<CsvRecorder> recorder_;
