@@ -27,12 +27,11 @@ ConsoleLoop::ConsoleLoop(StopSignals& signals, std::function<void(int)> onTick)
     : signals_(signals), onTick_(std::move(onTick)) {}
 
 void ConsoleLoop::StartTimer(int timerId, int periodMs) {
-    const std::chrono::milliseconds period(periodMs);
-    timers_[timerId] = Timer{period, Clock::now() + period};  // restarts a running timer
+    timers_.Start(timerId, periodMs);
 }
 
 void ConsoleLoop::StopTimer(int timerId) {
-    timers_.erase(timerId);
+    timers_.Stop(timerId);
 }
 
 void ConsoleLoop::Wait(int ms) {
@@ -52,40 +51,6 @@ void ConsoleLoop::Watch(int fd, bool readable, bool writable, std::function<void
     watched_ = Watched{events == 0 ? -1 : fd, events, std::move(onReady)};
 }
 
-std::optional<ConsoleLoop::Clock::time_point> ConsoleLoop::NextDue() const {
-    std::optional<Clock::time_point> next;
-    for (const auto& [id, timer] : timers_) {
-        if (!next || timer.due < *next) {
-            next = timer.due;
-        }
-    }
-    return next;
-}
-
-// Each timer that is due ticks once. A tick may start and stop timers (its own included), so
-// the due ones are picked first and each is looked up again before it ticks. A timer that fell
-// behind (a long wait in a tick) skips the ticks it missed instead of catching up in a burst.
-void ConsoleLoop::RunDueTimers() {
-    const Clock::time_point now = Clock::now();
-    std::vector<int> due;
-    for (const auto& [id, timer] : timers_) {
-        if (timer.due <= now) {
-            due.push_back(id);
-        }
-    }
-    for (int id : due) {
-        const auto it = timers_.find(id);
-        if (it == timers_.end() || it->second.due > now) {
-            continue;  // stopped or restarted by an earlier tick
-        }
-        it->second.due += it->second.period;
-        if (it->second.due <= now) {
-            it->second.due = now + it->second.period;
-        }
-        onTick_(id);
-    }
-}
-
 ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
                                        std::optional<Clock::time_point> deadline) {
     for (;;) {
@@ -95,7 +60,7 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
         if (deadline && Clock::now() >= *deadline) {
             return End::kDeadline;
         }
-        std::optional<Clock::time_point> wake = NextDue();
+        std::optional<Clock::time_point> wake = timers_.NextDue();
         if (deadline && (!wake || *deadline < *wake)) {
             wake = deadline;
         }
@@ -119,6 +84,6 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
             const std::function<void(short)> onReady = watched_.onReady;
             onReady(waits[1].revents);
         }
-        RunDueTimers();
+        timers_.RunDue(onTick_);
     }
 }

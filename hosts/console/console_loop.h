@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "hosts/console/stop_signals.h"
+#include "panel/timer_table.h"
 #include "panel/ui_timers.h"
 
 class ConsoleLoop : public UiTimers {
   public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = TimerTable::Clock;
 
     enum class End { kDone, kDeadline, kStopSignal };
 
@@ -40,23 +41,16 @@ class ConsoleLoop : public UiTimers {
     int StopSignal() const { return stopSignal_; }
 
   private:
-    struct Timer {
-        std::chrono::milliseconds period;
-        Clock::time_point due;
-    };
     struct Watched {
         int fd = -1;
         short events = 0;
         std::function<void(short)> onReady;
     };
 
-    std::optional<Clock::time_point> NextDue() const;
-    void RunDueTimers();
-
     StopSignals& signals_;
     std::function<void(int)> onTick_;
-    std::map<int, Timer> timers_;  // running timers by id; the loop's thread only
-    Watched watched_;              // the loop's thread only, as is the rest
+    TimerTable timers_;  // the loop's thread only
+    Watched watched_;    // the loop's thread only, as is the rest
     int stopSignal_ = 0;
 };
 

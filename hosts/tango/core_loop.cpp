@@ -37,12 +37,11 @@ CoreLoop::~CoreLoop() {
 }
 
 void CoreLoop::StartTimer(int timerId, int periodMs) {
-    const std::chrono::milliseconds period(periodMs);
-    timers_[timerId] = Timer{period, Clock::now() + period};  // restarts a running timer
+    timers_.Start(timerId, periodMs);
 }
 
 void CoreLoop::StopTimer(int timerId) {
-    timers_.erase(timerId);
+    timers_.Stop(timerId);
 }
 
 void CoreLoop::Wait(int ms) {
@@ -93,45 +92,9 @@ void CoreLoop::RunPosted() {
     }
 }
 
-std::optional<CoreLoop::Clock::time_point> CoreLoop::NextDue() const {
-    std::optional<Clock::time_point> next;
-    for (const auto& [id, timer] : timers_) {
-        if (!next || timer.due < *next) {
-            next = timer.due;
-        }
-    }
-    return next;
-}
-
-// Each due timer ticks once; a tick may start and stop timers, so each is looked up again before
-// it ticks. A timer that fell behind skips the ticks it missed instead of catching up in a burst.
-void CoreLoop::RunDueTimers() {
-    const Clock::time_point now = Clock::now();
-    std::vector<int> due;
-    for (const auto& [id, timer] : timers_) {
-        if (timer.due <= now) {
-            due.push_back(id);
-        }
-    }
-    for (int id : due) {
-        const auto it = timers_.find(id);
-        if (it == timers_.end() || it->second.due > now) {
-            continue;
-        }
-        it->second.due += it->second.period;
-        if (it->second.due <= now) {
-            it->second.due = now + it->second.period;
-        }
-        onTick_(id);
-        if (quit_) {
-            return;
-        }
-    }
-}
-
 void CoreLoop::Run() {
     while (!quit_) {
-        const std::optional<Clock::time_point> wake = NextDue();
+        const std::optional<Clock::time_point> wake = timers_.NextDue();
         std::vector<pollfd> waits{{wake_, POLLIN, 0}};
         for (const Watched& w : watched_) {
             waits.push_back({w.fd, POLLIN, 0});
@@ -158,7 +121,7 @@ void CoreLoop::Run() {
             RunPosted();
         }
         if (!quit_) {
-            RunDueTimers();
+            timers_.RunDue(onTick_, [this] { return quit_; });
         }
     }
 }

@@ -15,11 +15,12 @@
 #include <optional>
 #include <vector>
 
+#include "panel/timer_table.h"
 #include "panel/ui_timers.h"
 
 class CoreLoop : public UiTimers {
   public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = TimerTable::Clock;
 
     // `onTick` runs on the loop's thread with the id of the timer that fell due.
     explicit CoreLoop(std::function<void(int timerId)> onTick);
@@ -50,22 +51,16 @@ class CoreLoop : public UiTimers {
     void Quit() { quit_ = true; }
 
   private:
-    struct Timer {
-        std::chrono::milliseconds period;
-        Clock::time_point due;
-    };
     struct Watched {
         int fd;
         std::function<void()> onReady;
     };
 
-    std::optional<Clock::time_point> NextDue() const;
-    void RunDueTimers();
     void RunPosted();
 
     std::function<void(int)> onTick_;
-    int wake_ = -1;  // eventfd signalled by Post
-    std::map<int, Timer> timers_;
+    int wake_ = -1;      // eventfd signalled by Post
+    TimerTable timers_;  // the loop's thread only
     std::vector<Watched> watched_;
     pollfd port_{-1, 0, 0};
     std::function<void(short)> onPortReady_;

@@ -1,0 +1,37 @@
+// The panel's timers for a host that runs its own poll() loop (the console, the control-system
+// server): periodic timers by id on the steady clock, and the moment the loop must wake for the
+// next one. The loop's thread only.
+#ifndef DRIVERPANEL_PANEL_TIMER_TABLE_H
+#define DRIVERPANEL_PANEL_TIMER_TABLE_H
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+
+class TimerTable {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // Starts a timer, or restarts a running one from now.
+    void Start(int timerId, int periodMs);
+    void Stop(int timerId);
+    std::optional<Clock::time_point> NextDue() const;
+
+    // Each timer due now ticks once. A tick may start and stop timers (its own included), so
+    // the due ones are picked first and each is looked up again before it ticks. A timer that
+    // fell behind (a long wait in a tick) skips the ticks it missed instead of catching up in a
+    // burst. Stops early once `stop` says so after a tick.
+    void RunDue(
+        const std::function<void(int)>& tick,
+        const std::function<bool()>& stop = [] { return false; });
+
+  private:
+    struct Timer {
+        std::chrono::milliseconds period;
+        Clock::time_point due;
+    };
+    std::map<int, Timer> timers_;
+};
+
+#endif
