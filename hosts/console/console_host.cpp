@@ -55,14 +55,8 @@ ConsoleHost::ConsoleHost(StopSignals& signals)
               PrintBox(kApplicationErrorTitle, text);
           },
           [this](int fd, bool readable, bool writable) {
-              loop.Watch(fd, readable, writable, [this](short revents) {
-                  if ((revents & POLLOUT) != 0) {
-                      port.OnWritable();
-                  }
-                  if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                      port.OnReadable();
-                  }
-              });
+              loop.Watch(fd, readable, writable,
+                         [this](short revents) { port.OnPollReady(revents); });
           }),
       port(registry, owner),
       logic(state, window, loop, port, registry) {

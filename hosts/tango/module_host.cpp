@@ -57,14 +57,8 @@ struct ModuleHost::Core : PanelListener {
           }),
           owner([this](const std::string& text) { OnApplicationError(text); },
                 [this](int fd, bool readable, bool writable) {
-                    loop.WatchPort(fd, readable, writable, [this](short revents) {
-                        if ((revents & POLLOUT) != 0) {
-                            port.OnWritable();
-                        }
-                        if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                            port.OnReadable();
-                        }
-                    });
+                    loop.WatchPort(fd, readable, writable,
+                                   [this](short revents) { port.OnPollReady(revents); });
                 }),
           port(registry, owner),
           logic(state, window, loop, port, registry) {

@@ -3,6 +3,7 @@
 #include "serial/linux/comm_port.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -263,6 +264,15 @@ void CCommPort::Feed(const std::uint8_t* bytes, std::size_t count, std::int64_t 
     }
     feeding_ = false;
     Watch();
+}
+
+void CCommPort::OnPollReady(short revents) {
+    if ((revents & POLLOUT) != 0) {
+        OnWritable();
+    }
+    if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        OnReadable();
+    }
 }
 
 void CCommPort::OnWritable() {

@@ -54,6 +54,9 @@ class CCommPort final : public PortService {
     // The owner's event loop: the descriptor is readable (or hung up), or writable.
     void OnReadable();
     void OnWritable();
+    // For a poll() loop: what poll() reported for the descriptor, the frames waiting to be
+    // written first, then what arrived, the hang-up or the error.
+    void OnPollReady(short revents);
 
   private:
     OpenResult OpenExclusive(const std::string& devicePath);
