@@ -1,6 +1,7 @@
 // The panel's logic wired to the simulated module on a virtual clock: frames the panel queues
 // reach the module at once, and the module's replies reach the panel only while its UI thread is
-// free, as they would from the port on its event loop. Runs hours of polling in a fraction of a second.
+// free, as they would from the port on its event loop. Runs hours of polling in a fraction of a
+// second.
 #ifndef DRIVERPANEL_TESTS_RELIABILITY_SIMULATED_LINE_H
 #define DRIVERPANEL_TESTS_RELIABILITY_SIMULATED_LINE_H
 
