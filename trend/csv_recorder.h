@@ -74,8 +74,10 @@ class CsvRecorder : public PanelListener {
     CsvRecorder(WallClock& clock, RecordSink& sink, std::string fileName,
                 std::function<void(const std::string&)> onFailure);
 
-    // Writes the header; false (and the failure reported) when it cannot.
-    bool Start();
+    // Writes the header; false (and the failure reported) when it cannot. confirmedSetpoint is
+    // what the module confirmed before the recorder listened, when the port is open: the rows
+    // carry it until the module confirms another.
+    bool Start(std::optional<std::int32_t> confirmedSetpoint = std::nullopt);
     // Writes the poll in progress, if any; nothing more is written.
     void Stop();
     bool Recording() const { return recording_; }

@@ -19,7 +19,8 @@ bool TrendRecording::Start(std::unique_ptr<RecordSink> sink, std::string fileNam
     sink_ = std::move(sink);
     recorder_ = std::make_unique<CsvRecorder>(clock_, *sink_, std::move(fileName), onFailure_);
     feed_.SetRecorder(recorder_.get());
-    return recorder_->Start();
+    // Started while the port is open, the rows carry the setpoint the trend already holds.
+    return recorder_->Start(feed_.Data().ConfirmedSetpoint());
 }
 
 void TrendRecording::Stop() {

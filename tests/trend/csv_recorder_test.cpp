@@ -168,12 +168,12 @@ TEST(TrendRecording, StartsAndStopsThroughTheFeed) {
     };
     const Case cases[] = {
         {"a stop writes the poll in progress and closes the file", "1ptspw", -1,
-         "2026-12-09T14:00:00.600Z,COM3,,25.31,\n", nullptr, false, 0},
+         "2026-12-09T14:00:00.600Z,COM3,250,25.31,\n", nullptr, false, 0},
         {"a new start closes the old file and fills the new one from its next poll", "1pt2wptw", -1,
-         "2026-12-09T14:00:00.600Z,COM3,,25.31,\n", "2026-12-09T14:00:01.100Z,COM3,,25.31,12.4\n",
-         true, 0},
+         "2026-12-09T14:00:00.600Z,COM3,250,25.31,\n",
+         "2026-12-09T14:00:01.100Z,COM3,250,25.31,12.4\n", true, 0},
         {"a failed file is told once and a new start records again", "1pw2ptw", 1, "",
-         "2026-12-09T14:00:01.100Z,COM3,,25.31,12.4\n", true, 1},
+         "2026-12-09T14:00:01.100Z,COM3,250,25.31,12.4\n", true, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
