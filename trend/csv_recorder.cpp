@@ -117,7 +117,10 @@ CsvRecorder::CsvRecorder(WallClock& clock, RecordSink& sink, std::string fileNam
       fileName_(std::move(fileName)),
       onFailure_(std::move(onFailure)) {}
 
-bool CsvRecorder::Start() {
+bool CsvRecorder::Start(std::optional<std::int32_t> confirmedSetpoint) {
+    if (confirmedSetpoint) {
+        setpoint_ = confirmedSetpoint;
+    }
     recording_ = true;
     Write(kCsvHeader);
     return recording_;

@@ -28,12 +28,15 @@
 #include "trend/wall_clock.h"
 
 // Where the rows go. Write gets one whole line with its line end and returns only when it is
-// handed to the system (flushed); false when it could not be, with the reason in Error().
+// handed to the system (flushed); false when it could not be, with the reason in Error(). Close
+// lets go of the file when the recording stops, so it can be recorded to again at once; closing
+// a closed sink does nothing. Each platform's sink opens its own way before it is handed over.
 class RecordSink {
   public:
     virtual ~RecordSink() = default;
     virtual bool Write(std::string_view line) = 0;
     virtual std::string Error() const = 0;
+    virtual void Close() = 0;
 };
 
 // A file by the C library: a UTF-8 path on Linux; on Windows, a path in the ANSI code page
@@ -49,7 +52,7 @@ class FileRecordSink : public RecordSink {
     bool Open(const std::string& path);
     bool Write(std::string_view line) override;
     std::string Error() const override { return error_; }
-    void Close();
+    void Close() override;
 
   private:
     std::FILE* file_ = nullptr;
@@ -71,8 +74,10 @@ class CsvRecorder : public PanelListener {
     CsvRecorder(WallClock& clock, RecordSink& sink, std::string fileName,
                 std::function<void(const std::string&)> onFailure);
 
-    // Writes the header; false (and the failure reported) when it cannot.
-    bool Start();
+    // Writes the header; false (and the failure reported) when it cannot. confirmedSetpoint is
+    // what the module confirmed before the recorder listened, when the port is open: the rows
+    // carry it until the module confirms another.
+    bool Start(std::optional<std::int32_t> confirmedSetpoint = std::nullopt);
     // Writes the poll in progress, if any; nothing more is written.
     void Stop();
     bool Recording() const { return recording_; }

@@ -59,6 +59,15 @@ std::optional<std::int64_t> TrendData::NewestMs() const {
     return newest;
 }
 
+// The setpoint's newest point is the last confirmed, or the gap the closing port left.
+std::optional<std::int32_t> TrendData::ConfirmedSetpoint() const {
+    const TrendRing& ring = Series(TrendSeries::Setpoint);
+    if (ring.Empty() || ring.Newest().gap) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(ring.Newest().value);
+}
+
 void TrendData::Add(TrendSeries series, double value) {
     Ring(series).Push(TrendPoint{clock_.NowMs(), value, false});
 }

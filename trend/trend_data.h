@@ -63,6 +63,8 @@ class TrendData : public PanelListener {
     // The oldest and newest time of any point; empty before the first.
     std::optional<std::int64_t> OldestMs() const;
     std::optional<std::int64_t> NewestMs() const;
+    // The setpoint the module last confirmed since the port was opened; empty while it is closed.
+    std::optional<std::int32_t> ConfirmedSetpoint() const;
 
     void OnConfiguration(const PanelConfiguration& event) override;
     void OnSetpointsConfirmed(const PanelSetpoints& event) override;

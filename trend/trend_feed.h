@@ -14,6 +14,7 @@ class TrendFeed : public PanelListener {
 
     // Null when nothing is recorded; the host keeps the recorder alive while it is set here.
     void SetRecorder(PanelListener* recorder) { recorder_ = recorder; }
+    const TrendData& Data() const { return data_; }
 
     void OnConfiguration(const PanelConfiguration& e) override {
         Forward(&PanelListener::OnConfiguration, e);

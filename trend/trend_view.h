@@ -17,8 +17,8 @@
 //
 // A window's part (hosts/qt/trend_host.cpp and trend_window.cpp do it on Qt): one TrendData
 // listening to the panel's logic from the start, fed by the same monotonic clock the drawing is
-// given; a CsvRecorder listening while recording, kept until the next start, since its failure
-// is reported from inside a listener call; a redraw every 500 ms and after each span or scroll
+// given; a TrendRecording (trend/trend_recording.h) on the window's own file sink, which starts
+// and stops the CSV recording; a redraw every 500 ms and after each span or scroll
 // change, with TrendView::Draw for the plot area's size and font; the span buttons, Newest and
 // Record/Stop; scrolling by a fraction of a span (the wheel, arrow and page keys).
 #ifndef DRIVERPANEL_TREND_TREND_VIEW_H

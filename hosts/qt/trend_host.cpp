@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QTextStream>
+#include <memory>
+#include <utility>
 
 #include "hosts/qt/trend_window.h"
 #include "panel/panel_logic.h"
+#include "trend/csv_recorder.h"
 
 std::int64_t QtWallClock::UtcMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -17,7 +20,13 @@ int QtWallClock::LocalOffsetMinutes(std::int64_t utcMs) {
 }
 
 TrendHost::TrendHost(PanelLogic& logic, QWidget* panel)
-    : logic_(logic), panel_(panel), clock_([](int) {}), data_(clock_) {
+    : logic_(logic),
+      panel_(panel),
+      clock_([](int) {}),
+      data_(clock_),
+      recording_(feed_, wall_, [this](const std::string& message) {
+          ReportProblem(QString::fromStdString(message));
+      }) {
     logic_.AddListener(feed_);
 }
 
@@ -39,6 +48,8 @@ CTrendWindow* TrendHost::Window() const {
     return window_;
 }
 
+// The recording in progress ends and its file is closed before the new one is opened: recording
+// again to the same file empties it.
 bool TrendHost::StartRecording(const QString& path) {
     StopRecording();
     auto sink = std::make_unique<FileRecordSink>();
@@ -48,30 +59,17 @@ bool TrendHost::StartRecording(const QString& path) {
                           .arg(shown, QString::fromLocal8Bit(sink->Error().c_str())));
         return false;
     }
-    sink_ = std::move(sink);
     recordingPath_ = path;
     lastProblem_.clear();
-    feed_.SetRecorder(nullptr);
-    recorder_ = std::make_unique<CsvRecorder>(
-        wall_, *sink_, shown.toStdString(),
-        [this](const std::string& message) { ReportProblem(QString::fromStdString(message)); });
-    feed_.SetRecorder(recorder_.get());
-    recorder_->Start();
+    recording_.Start(std::move(sink), shown.toStdString());
     if (window_) {
         window_->Refresh();
     }
     return Recording();
 }
 
-// The recorder is kept until the next start: a failure reported from inside one of its calls
-// must not destroy it under itself.
 void TrendHost::StopRecording() {
-    if (recorder_) {
-        recorder_->Stop();
-    }
-    if (sink_) {
-        sink_->Close();
-    }
+    recording_.Stop();
     if (window_) {
         window_->Refresh();
     }

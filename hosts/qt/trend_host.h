@@ -5,12 +5,11 @@
 
 #include <QPointer>
 #include <QString>
-#include <memory>
 
 #include "hosts/qt/qt_ui_timers.h"
-#include "trend/csv_recorder.h"
 #include "trend/trend_data.h"
 #include "trend/trend_feed.h"
+#include "trend/trend_recording.h"
 #include "trend/wall_clock.h"
 
 class PanelLogic;
@@ -39,7 +38,7 @@ class TrendHost {
     // the file cannot be created; the reason is reported as a failure is.
     bool StartRecording(const QString& path);
     void StopRecording();
-    bool Recording() const { return recorder_ && recorder_->Recording(); }
+    bool Recording() const { return recording_.Recording(); }
     QString RecordingPath() const { return recordingPath_; }
     QString LastProblem() const { return lastProblem_; }
 
@@ -57,8 +56,7 @@ class TrendHost {
     QtWallClock wall_;
     TrendData data_;
     TrendFeed feed_{data_};
-    std::unique_ptr<FileRecordSink> sink_;
-    std::unique_ptr<CsvRecorder> recorder_;
+    TrendRecording recording_;
     QString recordingPath_;
     QString lastProblem_;
     QPointer<CTrendWindow> window_;

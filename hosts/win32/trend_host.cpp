@@ -1,6 +1,7 @@
 #include "hosts/win32/trend_host.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "hosts/win32/trend_window.h"
 #include "panel/panel_logic.h"
@@ -134,7 +135,11 @@ void Win32FileSink::Close() {
 }
 
 Win32TrendHost::Win32TrendHost(PanelLogic& logic, UiTimers& clock)
-    : logic_(logic), clock_(clock), data_(clock_) {
+    : logic_(logic),
+      clock_(clock),
+      data_(clock_),
+      recording_(feed_, wall_,
+                 [this](const std::string& message) { ReportProblem(FromUtf8(message)); }) {
     logic_.AddListener(feed_);
 }
 
@@ -185,6 +190,8 @@ HWND Win32TrendHost::WindowHandle() const {
     return window_ ? window_->Handle() : nullptr;
 }
 
+// The recording in progress ends and its file is closed before the new one is opened: the file
+// is shared for reading only, so recording again to it would otherwise be refused.
 bool Win32TrendHost::StartRecording(const std::wstring& path) {
     StopRecording();
     auto sink = std::make_unique<Win32FileSink>();
@@ -192,30 +199,17 @@ bool Win32TrendHost::StartRecording(const std::wstring& path) {
         ReportProblem(L"Cannot record to " + path + L": " + FromUtf8(sink->Error()) + L".");
         return false;
     }
-    sink_ = std::move(sink);
     recordingPath_ = path;
     lastProblem_.clear();
-    feed_.SetRecorder(nullptr);
-    recorder_ = std::make_unique<CsvRecorder>(
-        wall_, *sink_, ToUtf8(path),
-        [this](const std::string& message) { ReportProblem(FromUtf8(message)); });
-    feed_.SetRecorder(recorder_.get());
-    recorder_->Start();
+    recording_.Start(std::move(sink), ToUtf8(path));
     if (window_) {
         window_->Refresh();
     }
     return Recording();
 }
 
-// The recorder is kept until the next start: a failure reported from inside one of its calls
-// must not destroy it under itself.
 void Win32TrendHost::StopRecording() {
-    if (recorder_) {
-        recorder_->Stop();
-    }
-    if (sink_) {
-        sink_->Close();
-    }
+    recording_.Stop();
     if (window_) {
         window_->Refresh();
     }

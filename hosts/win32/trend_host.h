@@ -13,6 +13,7 @@
 #include "trend/csv_recorder.h"
 #include "trend/trend_data.h"
 #include "trend/trend_feed.h"
+#include "trend/trend_recording.h"
 #include "trend/wall_clock.h"
 
 class PanelLogic;
@@ -38,7 +39,7 @@ class Win32FileSink : public RecordSink {
     bool Open(const std::wstring& path);
     bool Write(std::string_view line) override;
     std::string Error() const override { return error_; }
-    void Close();
+    void Close() override;
 
   private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
@@ -76,7 +77,7 @@ class Win32TrendHost {
     // the file cannot be created; the reason is reported as a failure is.
     bool StartRecording(const std::wstring& path);
     void StopRecording();
-    bool Recording() const { return recorder_ && recorder_->Recording(); }
+    bool Recording() const { return recording_.Recording(); }
     const std::wstring& RecordingPath() const { return recordingPath_; }
     const std::wstring& LastProblem() const { return lastProblem_; }
 
@@ -94,9 +95,8 @@ class Win32TrendHost {
     Win32WallClock wall_;
     TrendData data_;
     TrendFeed feed_{data_};
+    TrendRecording recording_;
     HWND panel_ = nullptr;
-    std::unique_ptr<Win32FileSink> sink_;
-    std::unique_ptr<CsvRecorder> recorder_;
     std::wstring recordingPath_;
     std::wstring lastProblem_;
     std::unique_ptr<CTrendWindow> window_;

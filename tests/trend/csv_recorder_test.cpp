@@ -1,11 +1,16 @@
 // The CSV recording: one row per completed poll from the panel's events, empty fields for
-// replies that did not come, and a failing file reported once while the panel goes on.
+// replies that did not come, and a failing file reported once while the panel goes on; and its
+// start and stop from the trend's feed, as both windows do them.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "tests/panel/fake_panel.h"
 #include "trend/csv_recorder.h"
+#include "trend/trend_recording.h"
 
 namespace {
 
@@ -24,8 +29,9 @@ class MemorySink : public RecordSink {
   public:
     std::string text;
     int failAfter = -1;  // lines accepted before every write fails
+    bool closed = false;
     bool Write(std::string_view line) override {
-        if (failAfter == 0) {
+        if (failAfter == 0 || closed) {
             return false;
         }
         --failAfter;
@@ -33,6 +39,19 @@ class MemorySink : public RecordSink {
         return true;
     }
     std::string Error() const override { return "No space left on device"; }
+    void Close() override { closed = true; }
+};
+
+// A MemorySink the test keeps, handed over to a recording that owns what it is given.
+class SinkHandle : public RecordSink {
+  public:
+    explicit SinkHandle(MemorySink& sink) : sink_(sink) {}
+    bool Write(std::string_view line) override { return sink_.Write(line); }
+    std::string Error() const override { return sink_.Error(); }
+    void Close() override { sink_.Close(); }
+
+  private:
+    MemorySink& sink_;
 };
 
 Bytes Reply(std::uint8_t type, std::uint16_t first, std::uint16_t second) {
@@ -133,6 +152,67 @@ TEST(CsvRecorder, FieldsAndTimes) {
     EXPECT_EQ(FormatUtcIso(-1), "1969-12-31T23:59:59.999Z");
     EXPECT_EQ(CsvField("ttyUSB0"), "ttyUSB0");
     EXPECT_EQ(CsvField("a,b\"c"), "\"a,b\"\"c\"");
+}
+
+// Record, Stop and Record again in a window, through the trend's feed: a stopped file is closed
+// with the poll in progress written, and a new one gets rows from its next poll on.
+TEST(TrendRecording, StartsAndStopsThroughTheFeed) {
+    struct Case {
+        const char* name;
+        const char* script;  // 1, 2: start on that sink; s: stop; p: poll; t, w: the replies
+        int firstAccepts;    // lines the first sink takes before it fails
+        const char* first;
+        const char* second;  // null when not started
+        bool recording;
+        std::size_t failures;
+    };
+    const Case cases[] = {
+        {"a stop writes the poll in progress and closes the file", "1ptspw", -1,
+         "2026-12-09T14:00:00.600Z,COM3,250,25.31,\n", nullptr, false, 0},
+        {"a new start closes the old file and fills the new one from its next poll", "1pt2wptw", -1,
+         "2026-12-09T14:00:00.600Z,COM3,250,25.31,\n",
+         "2026-12-09T14:00:01.100Z,COM3,250,25.31,12.4\n", true, 0},
+        {"a failed file is told once and a new start records again", "1pw2ptw", 1, "",
+         "2026-12-09T14:00:01.100Z,COM3,250,25.31,12.4\n", true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelHarness panel;
+        FakeWallClock wall{panel.timers};
+        TrendData data(panel.timers);
+        TrendFeed feed(data);
+        panel.logic.AddListener(feed);
+        panel.Start({3});
+        panel.logic.OnOpenClose();
+        panel.Receive(PanelHarness::ConfigReply(250, 40, 500, 60, 1));
+        std::vector<std::string> failures;
+        MemorySink sinks[2];
+        sinks[0].failAfter = c.firstAccepts;
+        {
+            TrendRecording recording(feed, wall,
+                                     [&](const std::string& m) { failures.push_back(m); });
+            for (const char* step = c.script; *step != '\0'; ++step) {
+                if (*step == '1' || *step == '2') {
+                    recording.Start(std::make_unique<SinkHandle>(sinks[*step - '1']), "run.csv");
+                } else if (*step == 's') {
+                    recording.Stop();
+                } else if (*step == 'p') {
+                    panel.RunFor(500);
+                } else {
+                    panel.Receive(*step == 't' ? Reply(0x0B, 2531, 1907) : Reply(0x22, 124, 0));
+                }
+            }
+            EXPECT_EQ(recording.Recording(), c.recording);
+        }
+        EXPECT_EQ(sinks[0].text, std::string(kCsvHeader) + c.first);
+        EXPECT_TRUE(sinks[0].closed);
+        EXPECT_EQ(sinks[1].text, c.second != nullptr ? std::string(kCsvHeader) + c.second : "");
+        EXPECT_EQ(failures.size(), c.failures);
+        // The recording is gone from the feed with it: the panel goes on polling.
+        panel.RunFor(500);
+        panel.Receive(Reply(0x22, 124, 0));
+        panel.logic.RemoveListener(feed);
+    }
 }
 
 #ifndef _WIN32

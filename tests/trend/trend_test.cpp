@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 #include "tests/panel/fake_panel.h"
 #include "trend/trend_view.h"
@@ -46,33 +47,39 @@ TEST(TrendData, KeepsReadingsStepsAndGapsAsThePanelReportsThem) {
         const char* setpoint;
         const char* temperature;
         const char* power;
+        std::optional<std::int32_t> confirmed;  // the setpoint a recording started now carries
     };
     const Case cases[] = {
         {"each answered poll adds a point",
          {poll, answer, poll, answer},
          "0:300",
          "600:25.31 1100:25.31",
-         "600:12.4 1100:12.4"},
+         "600:12.4 1100:12.4",
+         300},
         {"an unanswered reply is a gap at the next poll",
          {poll, tempOnly, poll, poll},
          "0:300",
          "600:26 1600:gap",
-         ""},
+         "",
+         300},
         {"gaps in a row are one",
          {poll, answer, poll, poll, poll},
          "0:300",
          "600:25.31 1600:gap",
-         "600:12.4 1600:gap"},
+         "600:12.4 1600:gap",
+         300},
         {"a confirmation is a step when it came; the same value again adds none",
          {poll, confirm, poll, confirm},
          "0:300 600:120",
          "",
-         ""},
+         "",
+         120},
         {"a closed port ends all three",
          {poll, answer, close},
          "0:300 800:gap",
          "600:25.31 800:gap",
-         "600:12.4 800:gap"},
+         "600:12.4 800:gap",
+         std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -86,6 +93,7 @@ TEST(TrendData, KeepsReadingsStepsAndGapsAsThePanelReportsThem) {
         EXPECT_EQ(Dump(trend.Series(TrendSeries::Setpoint)), c.setpoint);
         EXPECT_EQ(Dump(trend.Series(TrendSeries::Temperature)), c.temperature);
         EXPECT_EQ(Dump(trend.Series(TrendSeries::Power)), c.power);
+        EXPECT_EQ(trend.ConfirmedSetpoint(), c.confirmed);
     }
 }
 
