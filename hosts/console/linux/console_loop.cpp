@@ -1,5 +1,5 @@
 // Timers kept as due times, one poll() over the watched descriptors and the signals.
-#include "hosts/console/console_loop.h"
+#include "hosts/console/linux/console_loop.h"
 
 #include <poll.h>
 #include <time.h>
