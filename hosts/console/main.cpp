@@ -3,6 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "driverpanel_version.h"
 #include "hosts/console/commands.h"
@@ -49,6 +52,30 @@ const CLI::Validator kPlainDecimal(
     },
     "");
 
+#ifdef _WIN32
+// Readings print "°C" in UTF-8, as they go to a file or a pipe; a console shows that right only
+// in its UTF-8 code page. The code page is the console's, shared with the prompt that started
+// ldctl, so it is given back on the way out.
+class Utf8Console {
+  public:
+    Utf8Console() : before_(GetConsoleOutputCP()) {
+        if (before_ != 0) {
+            SetConsoleOutputCP(CP_UTF8);
+        }
+    }
+    ~Utf8Console() {
+        if (before_ != 0) {
+            SetConsoleOutputCP(before_);
+        }
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+  private:
+    UINT before_;  // 0: no console
+};
+#endif
+
 // A command's help ends with what it does in detail, then the exit statuses.
 std::string Footer(const std::string& detail) {
     return detail + "\n" + kExitStatusHelp;
@@ -57,6 +84,9 @@ std::string Footer(const std::string& detail) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    const Utf8Console utf8Console;
+#endif
     CLI::App app(
         "The laser-diode driver panel from a terminal. It speaks to the module exactly\n"
         "as the panel does and releases the port whatever ends it.",
