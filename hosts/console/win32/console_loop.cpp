@@ -2,7 +2,6 @@
 // MsgWaitForMultipleObjects.
 #include "hosts/console/win32/console_loop.h"
 
-#include <algorithm>
 #include <system_error>
 
 namespace {
@@ -10,17 +9,6 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"DriverPanelConsoleLoop";
 // Posted to the window when a task waits for the loop's thread.
 constexpr UINT kRunPostedMessage = WM_APP + 1;
-
-// Whole milliseconds until `when`, rounded up so a timer is never handled a little early; held
-// below INFINITE.
-DWORD MsUntil(ConsoleLoop::Clock::time_point when) {
-    const auto left = when - ConsoleLoop::Clock::now();
-    if (left <= ConsoleLoop::Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<DWORD>(std::min<decltype(ms)>(ms, INFINITE - 1));
-}
 
 }  // namespace
 
@@ -120,15 +108,13 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
         if (deadline && Clock::now() >= *deadline) {
             return End::kDeadline;
         }
-        std::optional<Clock::time_point> wake = timers_.NextDue();
-        if (deadline && (!wake || *deadline < *wake)) {
-            wake = deadline;
-        }
+        const std::optional<int> waitMs = timers_.WaitMs(deadline);
         const HANDLE stop = signals_.Event();
         // Wakes for a message the worker sends (a byte), one posted, or the stop event; a message
         // already in the queue counts too.
-        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &stop, wake ? MsUntil(*wake) : INFINITE,
-                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &stop, waitMs ? static_cast<DWORD>(*waitMs) : INFINITE,
+                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_FAILED) {
             throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
                                     "MsgWaitForMultipleObjects");
