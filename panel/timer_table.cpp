@@ -1,6 +1,8 @@
 // Periodic timers by id for hosts with a poll() loop.
 #include "panel/timer_table.h"
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 void TimerTable::Start(int timerId, int periodMs) {
@@ -20,6 +22,22 @@ std::optional<TimerTable::Clock::time_point> TimerTable::NextDue() const {
         }
     }
     return next;
+}
+
+std::optional<int> TimerTable::WaitMs(std::optional<Clock::time_point> deadline) const {
+    std::optional<Clock::time_point> wake = NextDue();
+    if (deadline && (!wake || *deadline < *wake)) {
+        wake = deadline;
+    }
+    if (!wake) {
+        return std::nullopt;
+    }
+    const auto left = *wake - Clock::now();
+    if (left <= Clock::duration::zero()) {
+        return 0;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
 }
 
 void TimerTable::RunDue(const std::function<void(int)>& tick, const std::function<bool()>& stop) {

@@ -17,6 +17,10 @@ class TimerTable {
     void Start(int timerId, int periodMs);
     void Stop(int timerId);
     std::optional<Clock::time_point> NextDue() const;
+    // How long the loop may wait before the next timer falls due or `deadline` passes, whichever
+    // comes first: whole milliseconds, rounded up so a timer is never handled a little early;
+    // none when neither lies ahead (wait without a timeout).
+    std::optional<int> WaitMs(std::optional<Clock::time_point> deadline = std::nullopt) const;
 
     // Each timer due now ticks once. A tick may start and stop timers (its own included), so
     // the due ones are picked first and each is looked up again before it ticks. A timer that

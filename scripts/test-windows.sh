@@ -81,6 +81,8 @@ if (($# == 0)); then
     tests/windows/e2e/run_e2e.sh "$build" || status=$?
     echo "--- running the trend window and the recording end to end under Wine"
     tests/windows/e2e/run_trend_e2e.sh "$build" || status=$?
+    echo "--- running ldctl.exe end to end under Wine"
+    tests/windows/ldctl/run_ldctl_e2e.sh "$build" || status=$?
 fi
 if ((status == 0)); then
     echo "Windows tests under Wine: all passed."

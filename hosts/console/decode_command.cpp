@@ -1,10 +1,6 @@
 // `ldctl decode`: bytes through the reply assembler, and each reply it accepts through the
 // panel's own reply effects, so fields read and values shown are exactly the panel's; a
 // configuration earlier in the stream sets the variant for what follows, as on the line.
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -14,6 +10,7 @@
 #include "hosts/console/console_host.h"
 #include "hosts/console/exit_status.h"
 #include "hosts/console/hex_bytes.h"
+#include "hosts/console/standard_input.h"
 #include "panel/number_text.h"
 #include "protocol/frame.h"
 #include "protocol/reply_assembler.h"
@@ -148,33 +145,11 @@ int RunDecode(const DecodeOptions& options) {
         HexDecoder hex;
         char chunk[4096];
         for (;;) {
-            pollfd waits[] = {{STDIN_FILENO, POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
-            if (poll(waits, 2, -1) < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throw std::system_error(errno, std::system_category(), "poll");
-            }
-            if (waits[1].revents != 0) {
-                if (const int signal = signals.Take(); signal != 0) {
-                    throw CommandFailure(SignalStatus(signal), "");
-                }
-            }
-            if (waits[0].revents == 0) {
-                continue;
-            }
-            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got < 0) {
-                if (errno == EINTR || errno == EAGAIN) {
-                    continue;
-                }
-                throw std::system_error(errno, std::system_category(), "standard input");
-            }
+            const std::size_t got = ReadStandardInput(signals, chunk, sizeof chunk);
             if (got == 0) {
                 break;
             }
-            if (const auto error =
-                    hex.Feed(std::string_view(chunk, static_cast<std::size_t>(got)), bytes)) {
+            if (const auto error = hex.Feed(std::string_view(chunk, got), bytes)) {
                 throw CommandFailure(ExitStatus::kUsage, "decode: " + *error);
             }
             decode();

@@ -12,7 +12,7 @@ int RunList(const ListOptions& options) {
     ConsoleHost host(signals);
     nlohmann::ordered_json ports = nlohmann::ordered_json::array();
     for (const auto& [number, name] : host.ListPorts()) {
-        const std::string path = host.registry.DevicePath(number).value_or("");
+        const std::string path = host.DevicePath(number);
         if (options.json) {
             ports.push_back({{"number", number}, {"name", name}, {"path", path}});
         } else {

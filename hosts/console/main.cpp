@@ -3,6 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "driverpanel_version.h"
 #include "hosts/console/commands.h"
@@ -10,8 +13,27 @@
 
 namespace {
 
+// What differs between the platforms: how ports are named, and the stop requests.
+#ifdef _WIN32
+constexpr const char* kPortHelp = "a port as listed: COM3, \\\\.\\COM3 or 3";
+constexpr const char* kListDetail =
+    "Prints each present port's number, name and device path, COM1 to COM16, as the panel\n"
+    "lists them. Nothing is opened for more than a moment without rights, so no device is\n"
+    "reset. A port's number is its COM number: 3, COM3 and \\\\.\\COM3 name the same port.\n";
+constexpr const char* kStopRequests = "Ctrl-C or Ctrl-Break";
+constexpr const char* kSweepStops = "Ctrl-C or Ctrl-Break (130, 149)";
+#else
 constexpr const char* kPortHelp =
     "a port as listed: its name, a path to its device, or its number (which may change)";
+constexpr const char* kListDetail =
+    "Prints each port's number, name and device path, in the panel's order: hardware\n"
+    "ports first, then virtual ports (links to serial ttys only). Nothing is opened,\n"
+    "so no device is reset. Numbers are handed out as ports appear and can differ in\n"
+    "the next run: scripts name a port by its name or a /dev/serial/by-id path. A\n"
+    "number that is also some port's name is refused as ambiguous (status 2).\n";
+constexpr const char* kStopRequests = "Ctrl-C or SIGTERM";
+constexpr const char* kSweepStops = "Ctrl-C, SIGTERM or SIGHUP (128+N)";
+#endif
 
 // Counts and durations are plain decimals. CLI11 alone would read "010" as octal 8, so leading
 // zeros are dropped before it converts, and anything but digits and a point is refused.
@@ -30,6 +52,30 @@ const CLI::Validator kPlainDecimal(
     },
     "");
 
+#ifdef _WIN32
+// Readings print "°C" in UTF-8, as they go to a file or a pipe; a console shows that right only
+// in its UTF-8 code page. The code page is the console's, shared with the prompt that started
+// ldctl, so it is given back on the way out.
+class Utf8Console {
+  public:
+    Utf8Console() : before_(GetConsoleOutputCP()) {
+        if (before_ != 0) {
+            SetConsoleOutputCP(CP_UTF8);
+        }
+    }
+    ~Utf8Console() {
+        if (before_ != 0) {
+            SetConsoleOutputCP(before_);
+        }
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+  private:
+    UINT before_;  // 0: no console
+};
+#endif
+
 // A command's help ends with what it does in detail, then the exit statuses.
 std::string Footer(const std::string& detail) {
     return detail + "\n" + kExitStatusHelp;
@@ -38,6 +84,9 @@ std::string Footer(const std::string& detail) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    const Utf8Console utf8Console;
+#endif
     CLI::App app(
         "The laser-diode driver panel from a terminal. It speaks to the module exactly\n"
         "as the panel does and releases the port whatever ends it.",
@@ -51,12 +100,7 @@ int main(int argc, char** argv) {
     ListOptions list;
     CLI::App* listCommand = app.add_subcommand("list", "list the ports the panel would offer");
     listCommand->add_flag("--json", list.json, "one JSON array of {number, name, path}");
-    listCommand->footer(
-        Footer("Prints each port's number, name and device path, in the panel's order: hardware\n"
-               "ports first, then virtual ports (links to serial ttys only). Nothing is opened,\n"
-               "so no device is reset. Numbers are handed out as ports appear and can differ in\n"
-               "the next run: scripts name a port by its name or a /dev/serial/by-id path. A\n"
-               "number that is also some port's name is refused as ambiguous (status 2).\n"));
+    listCommand->footer(Footer(kListDetail));
 
     WatchOptions watch;
     std::string format = "text";
@@ -78,8 +122,9 @@ int main(int argc, char** argv) {
                "set frame, even for a setpoint above the maximum. From the configuration on,\n"
                "prints one line per reading: time (ISO 8601, local), temperature in degC, power\n"
                "in mW, the setpoint in mA, the variant (A or B). csv starts with its header line;\n"
-               "json is one object a line, its values numbers. Each line is flushed. Ctrl-C or\n"
-               "SIGTERM ends it, with status 0 when a reading came; so does a module that stops\n"
+               "json is one object a line, its values numbers. Each line is flushed. " +
+               std::string(kStopRequests) +
+               "\nends it, with status 0 when a reading came; so does a module that stops\n"
                "answering for 10 s, with status 6.\n"));
 
     SetOptions set;
@@ -129,8 +174,9 @@ int main(int argc, char** argv) {
         "with its header; json is one object a line. The end is the threshold current and\n"
         "the slope efficiency from a two-line fit, with its rms residual, or why there is\n"
         "none (csv: a # line; json: an object with threshold_ma). A step not confirmed in\n"
-        "3 s (status 6), no reading for 10 s (6), Ctrl-C, SIGTERM or SIGHUP (128+N) stop\n"
-        "the sweep. However it ends, the current the module held before is set again while\n"
+        "3 s (status 6), no reading for 10 s (6), " +
+        std::string(kSweepStops) +
+        " stop\nthe sweep. However it ends, the current the module held before is set again while\n"
         "the port is there; status 9 when the module does not confirm it, 7 when the port\n"
         "is lost.\n"));
 

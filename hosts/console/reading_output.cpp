@@ -51,13 +51,22 @@ std::string IsoLocalTime(std::chrono::system_clock::time_point time) {
     const auto millis =
         static_cast<int>((sinceEpoch - floor<std::chrono::seconds>(sinceEpoch)).count());
     tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+    // Windows' strftime writes the zone's name for %z: the offset is the local time read as
+    // UTC, less the time itself.
+    tm asUtc = local;
+    const long offset = static_cast<long>(_mkgmtime(&asUtc) - seconds);
+#else
     localtime_r(&seconds, &local);
+    const long offset = local.tm_gmtoff;
+#endif
     char date[32];
-    char zone[8];
     strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    strftime(zone, sizeof zone, "%z", &local);  // +0100
+    const long offsetMinutes = (offset < 0 ? -offset : offset) / 60;
     char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", date, millis, zone, zone + 3);
+    std::snprintf(text, sizeof text, "%s.%03d%c%02ld:%02ld", date, millis, offset < 0 ? '-' : '+',
+                  offsetMinutes / 60, offsetMinutes % 60);
     return text;
 }
 

@@ -6,24 +6,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <system_error>
-
-namespace {
-
-// Whole milliseconds until `when`, rounded up so a timer is never handled a little early.
-int MsUntil(CoreLoop::Clock::time_point when) {
-    const auto left = when - CoreLoop::Clock::now();
-    if (left <= CoreLoop::Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
-}
-
-}  // namespace
 
 CoreLoop::CoreLoop(std::function<void(int)> onTick) : onTick_(std::move(onTick)) {
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -94,13 +78,12 @@ void CoreLoop::RunPosted() {
 
 void CoreLoop::Run() {
     while (!quit_) {
-        const std::optional<Clock::time_point> wake = timers_.NextDue();
         std::vector<pollfd> waits{{wake_, POLLIN, 0}};
         for (const Watched& w : watched_) {
             waits.push_back({w.fd, POLLIN, 0});
         }
         waits.push_back(port_);  // a negative descriptor is left out by poll()
-        const int ready = poll(waits.data(), waits.size(), wake ? MsUntil(*wake) : -1);
+        const int ready = poll(waits.data(), waits.size(), timers_.WaitMs().value_or(-1));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;

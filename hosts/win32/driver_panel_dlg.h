@@ -9,7 +9,7 @@
 #include "hosts/win32/number_edit.h"
 #include "hosts/win32/trend_host.h"
 #include "hosts/win32/win32_panel_window.h"
-#include "hosts/win32/win32_port_service.h"
+#include "serial/win32/com_probe.h"
 #include "hosts/win32/win32_ui_timers.h"
 #include "panel/device_state.h"
 #include "panel/panel_logic.h"

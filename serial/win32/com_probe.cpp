@@ -14,3 +14,10 @@ bool ProbeComPort(int portNumber) {
     CloseHandle(handle);
     return true;
 }
+
+std::optional<std::string> Win32PortProbe::Probe(int portNumber) {
+    if (!ProbeComPort(portNumber)) {
+        return std::nullopt;
+    }
+    return ComListText(portNumber);
+}

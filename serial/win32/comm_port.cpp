@@ -261,7 +261,11 @@ std::string CCommPort::ReportError(const char* operation) {
         reinterpret_cast<char*>(&systemText), 0, nullptr);
     const std::string text = FormatPortError(operation, systemText != nullptr ? systemText : "",
                                              static_cast<int>(portNumber_));
-    MessageBoxA(nullptr, text.c_str(), kApplicationErrorTitle, MB_ICONSTOP | MB_OK);
+    if (reporter_) {
+        reporter_(text);
+    } else {
+        MessageBoxA(nullptr, text.c_str(), kApplicationErrorTitle, MB_ICONSTOP | MB_OK);
+    }
     std::string kept = systemText != nullptr ? systemText : "";
     LocalFree(systemText);
     return kept;

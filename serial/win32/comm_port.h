@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "serial/frame_queue.h"
@@ -35,6 +36,14 @@ class CCommPort : public PortService {
     // The window the worker's notifications go to from the next Setup on.
     void SetOwner(HWND owner) { nextOwner_ = owner; }
 
+    // How the "Application Error" box is shown, for a host without a window (a console): called
+    // with the box's text on the thread that failed (the caller's in Setup, the worker's later),
+    // in place of the message box. Such a report does not wait for an operator, so a worker that
+    // has reported stops serving the port until it is stopped: a port that failed once would
+    // otherwise fail again at once, report after report. Set while no worker runs.
+    using ErrorReporter = std::function<void(const std::string& text)>;
+    void SetErrorReporter(ErrorReporter reporter) { reporter_ = std::move(reporter); }
+
     // Opens "\\.\COMn" for overlapped I/O and configures it (the settings' timeouts are in
     // seconds). Absent or Busy, silently, when the port cannot be opened; Failed after one
     // "Application Error" box, with the port closed again, when a configuration step fails.
@@ -58,8 +67,8 @@ class CCommPort : public PortService {
     // Hands a frame to the worker, which writes the queued frames one by one, in order.
     void QueueWrite(const std::uint8_t* bytes, std::size_t count) override;
 
-    // Shows the "Application Error" box for the thread's last error code; returns the system's
-    // text of it.
+    // Shows the "Application Error" box for the thread's last error code (or hands its text to
+    // the reporter); returns the system's text of it.
     std::string ReportError(const char* operation);
 
   private:
@@ -125,6 +134,7 @@ class CCommPort : public PortService {
     // Written by Setup while no worker runs; read by the worker.
     HWND owner_ = nullptr;
     HWND nextOwner_ = nullptr;  // UI thread only
+    ErrorReporter reporter_;    // set while no worker runs
     UINT portNumber_ = 0;
     DWORD eventMask_ = 0;
     // Guarded by queueLock_, never by lock_: queuing a frame must not wait for a write or for an

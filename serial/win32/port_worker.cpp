@@ -201,5 +201,5 @@ bool CCommPort::ReportWorkerFailure(const char* operation, DWORD errorCode) {
     workerReporting_.store(true);
     ReportError(operation);
     workerReporting_.store(false);
-    return portAnswers;
+    return portAnswers && !reporter_;
 }

@@ -1,27 +1,11 @@
 // Timers kept as due times, one poll() over the watched descriptors and the signals.
-#include "hosts/console/console_loop.h"
+#include "hosts/console/linux/console_loop.h"
 
 #include <poll.h>
 #include <time.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <system_error>
-
-namespace {
-
-// Whole milliseconds until `when`, rounded up so a timer is never handled a little early.
-int MsUntil(ConsoleLoop::Clock::time_point when) {
-    const auto left = when - ConsoleLoop::Clock::now();
-    if (left <= ConsoleLoop::Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
-}
-
-}  // namespace
 
 ConsoleLoop::ConsoleLoop(StopSignals& signals, std::function<void(int)> onTick)
     : signals_(signals), onTick_(std::move(onTick)) {}
@@ -60,13 +44,9 @@ ConsoleLoop::End ConsoleLoop::RunUntil(const std::function<bool()>& done,
         if (deadline && Clock::now() >= *deadline) {
             return End::kDeadline;
         }
-        std::optional<Clock::time_point> wake = timers_.NextDue();
-        if (deadline && (!wake || *deadline < *wake)) {
-            wake = deadline;
-        }
         // A negative descriptor is left out by poll().
         pollfd waits[] = {{signals_.Fd(), POLLIN, 0}, {watched_.fd, watched_.events, 0}};
-        const int ready = poll(waits, 2, wake ? MsUntil(*wake) : -1);
+        const int ready = poll(waits, 2, timers_.WaitMs(deadline).value_or(-1));
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;

@@ -1,7 +1,7 @@
 // SIGINT, SIGTERM and SIGHUP as a descriptor the event loop watches, so that a stop request ends
 // ldctl through its own close of the port, never in the middle of a line or a frame.
-#ifndef DRIVERPANEL_HOSTS_CONSOLE_STOP_SIGNALS_H
-#define DRIVERPANEL_HOSTS_CONSOLE_STOP_SIGNALS_H
+#ifndef DRIVERPANEL_HOSTS_CONSOLE_LINUX_STOP_SIGNALS_H
+#define DRIVERPANEL_HOSTS_CONSOLE_LINUX_STOP_SIGNALS_H
 
 #include "serial/linux/unique_fd.h"
 

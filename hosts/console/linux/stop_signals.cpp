@@ -1,5 +1,5 @@
 // Stop signals through signalfd.
-#include "hosts/console/stop_signals.h"
+#include "hosts/console/linux/stop_signals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>

@@ -1,8 +1,8 @@
 // The console host's event loop on poll(): the panel's timers by id, the port's descriptor, and
 // the stop signals, all handled on the one thread that runs the core.
 // Waits in poll() without a timeout when nothing falls due, so an idle ldctl costs no CPU.
-#ifndef DRIVERPANEL_HOSTS_CONSOLE_CONSOLE_LOOP_H
-#define DRIVERPANEL_HOSTS_CONSOLE_CONSOLE_LOOP_H
+#ifndef DRIVERPANEL_HOSTS_CONSOLE_LINUX_CONSOLE_LOOP_H
+#define DRIVERPANEL_HOSTS_CONSOLE_LINUX_CONSOLE_LOOP_H
 
 #include <chrono>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "hosts/console/stop_signals.h"
+#include "hosts/console/linux/stop_signals.h"
 #include "panel/timer_table.h"
 #include "panel/ui_timers.h"
 
