@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows setup program under Wine, in a private prefix made for this run: it installs
-# silently under the 64-bit Program Files with its Start-menu shortcut and its entry among the
-# installed programs; the installed DriverPanel.exe, started from the install folder, opens the
-# simulator's COM port, shows the module's configuration and a reading; the uninstaller then
-# runs silently and leaves no file of ours. The portable .zip must hold the same program.
+# silently under the 64-bit Program Files with its Start-menu shortcuts and its entry among the
+# installed programs; the command prompt's script finds ldctl.exe on its PATH; the installed
+# DriverPanel.exe, started from the install folder, opens the simulator's COM port, shows the
+# module's configuration and a reading; the uninstaller then runs silently and leaves no file of
+# ours. The portable .zip must hold the same programs.
 #
 # Usage: tests/package/windows_setup_test.sh SETUP.exe PORTABLE.zip [WORK_DIR]
 #   WORK_DIR  the prefix, logs and a screenshot (default build/package-windows/setup-test)
@@ -73,7 +74,8 @@ else
         fail "the installed programs' entry shows version '$version', the .zip $zip_version"
     [[ -n $(registry_value "$uninstall_key" DisplayIcon) ]] || fail "the entry has no icon"
     installed=true
-    for file in DriverPanel.exe README.md "$(basename "$(unix_path "$uninstaller")")"; do
+    programs=(DriverPanel.exe ldctl.exe ldctl-prompt.cmd)
+    for file in "${programs[@]}" README.md "$(basename "$(unix_path "$uninstaller")")"; do
         [[ -f $install_dir/$file ]] || { fail "not installed: $file"; installed=false; }
     done
     shortcut=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name "$product.lnk" | head -n 1)
@@ -84,12 +86,23 @@ else
     elif ! grep -qa 'DriverPanel.exe' "$shortcut"; then
         fail "the Start-menu shortcut does not start DriverPanel.exe"
     fi
-    # The portable .zip: the same program, in one folder.
-    if [[ -f $install_dir/DriverPanel.exe ]] &&
-        ! cmp -s "$install_dir/DriverPanel.exe" \
-            <(unzip -p "$portable" "driverpanel-$zip_version-win64/DriverPanel.exe"); then
-        fail "the .zip's DriverPanel.exe is not the one the setup installed"
-    fi
+    # The command prompt's entry runs the script beside the programs, which puts them on the
+    # PATH: run from elsewhere, its `ldctl --version` must find the installed ldctl.exe.
+    prompt=$(winepath -w "$install_dir/ldctl-prompt.cmd")
+    link=$(find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name "$product command prompt.lnk" \
+        -exec cat {} + | tr -d '\0')
+    [[ $link == *cmd.exe*"/k \"\"$prompt\"\""* ]] ||
+        fail "no Start-menu shortcut '$product command prompt' running cmd.exe /k on $prompt"
+    prompt_output=$(cd "$work" && wine cmd /c "$prompt" 2>&1 | tr -d '\r') || true
+    grep -qxF "ldctl $version" <<<"$prompt_output" ||
+        fail "the command prompt's script does not run the installed ldctl: $prompt_output"
+    # The portable .zip: the same programs, in one folder.
+    for file in "${programs[@]}"; do
+        if [[ -f $install_dir/$file ]] && ! cmp -s "$install_dir/$file" \
+            <(unzip -p "$portable" "driverpanel-$zip_version-win64/$file"); then
+            fail "the .zip's $file is not the one the setup installed"
+        fi
+    done
 fi
 
 if $installed; then
