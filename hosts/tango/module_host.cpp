@@ -105,7 +105,8 @@ struct ModuleHost::Core : PanelListener {
             ListedPorts(), spec, [this](int number) { return registry.DevicePath(number); });
         if (found.size() > 1) {
             // A number that is also another port's name: opening either could drive the wrong
-            // laser. Links may change, so it is looked at again like a missing port.
+            // laser. The device stops looking, so that one of them going away later does not
+            // make the other the device's port: Open or Init, once Port is put right, look again.
             std::string which;
             for (const ListedPort& candidate : found) {
                 which += (which.empty() ? "" : " and ") + std::string("port ") +
@@ -116,7 +117,8 @@ struct ModuleHost::Core : PanelListener {
                      "Port " + spec + " is ambiguous: it names " + which +
                          ". Nothing is opened: set Port to the port's device path, then run "
                          "Init.");
-            loop.StartTimer(kReopenTimerId, kReopenPeriodMs);
+            wantOpen = false;
+            loop.StopTimer(kReopenTimerId);
             return;
         }
         if (found.empty()) {
