@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <filesystem>
 #include <future>
 #include <map>
 #include <memory>
@@ -22,6 +21,7 @@
 #include "serial/linux/comm_port.h"
 #include "serial/linux/device_watcher.h"
 #include "serial/linux/event_loop_port_owner.h"
+#include "serial/linux/port_lookup.h"
 #include "serial/linux/port_registry.h"
 
 namespace {
@@ -101,8 +101,27 @@ struct ModuleHost::Core : PanelListener {
             return;
         }
         logic.FillPortList();
-        const int item = FindPortItem();
-        if (item < 0) {
+        const std::vector<ListedPort> found = FindListedPorts(
+            ListedPorts(), spec, [this](int number) { return registry.DevicePath(number); });
+        if (found.size() > 1) {
+            // A number that is also another port's name: opening either could drive the wrong
+            // laser. The device stops looking, so that one of them going away later does not
+            // make the other the device's port: Open or Init, once Port is put right, look again.
+            std::string which;
+            for (const ListedPort& candidate : found) {
+                which += (which.empty() ? "" : " and ") + std::string("port ") +
+                         std::to_string(candidate.number) + " (" + candidate.name + ", " +
+                         registry.DevicePath(candidate.number).value_or("gone") + ")";
+            }
+            SetState(DriverState::Fault,
+                     "Port " + spec + " is ambiguous: it names " + which +
+                         ". Nothing is opened: set Port to the port's device path, then run "
+                         "Init.");
+            wantOpen = false;
+            loop.StopTimer(kReopenTimerId);
+            return;
+        }
+        if (found.empty()) {
             std::string listed;
             for (const std::string& name : window.PortItems()) {
                 listed += (listed.empty() ? "" : ", ") + name;
@@ -117,7 +136,7 @@ struct ModuleHost::Core : PanelListener {
             return;
         }
         applicationError.clear();
-        const int number = state.portTable[static_cast<std::size_t>(item)];
+        const int number = found.front().number;
         const OpenOutcome outcome = logic.OpenPort(number);
         if (outcome.status == OpenRequestStatus::Opened ||
             outcome.status == OpenRequestStatus::AlreadyOpen) {
@@ -137,32 +156,14 @@ struct ModuleHost::Core : PanelListener {
         }
     }
 
-    // Names first, then numbers, then device paths, as ldctl takes a port: a link may be "3".
-    int FindPortItem() {
-        const auto find = [this](const std::function<bool(int item, int number)>& matches) {
-            for (int item = 0; item < state.portCount; ++item) {
-                if (matches(item, state.portTable[static_cast<std::size_t>(item)])) {
-                    return item;
-                }
-            }
-            return -1;
-        };
-        int item = find(
-            [&](int i, int) { return window.PortItems()[static_cast<std::size_t>(i)] == spec; });
-        if (item < 0) {
-            item = find([&](int, int number) { return std::to_string(number) == spec; });
+    // The port list as the panel filled it: each item's number and text.
+    std::vector<ListedPort> ListedPorts() {
+        std::vector<ListedPort> listed;
+        for (int item = 0; item < state.portCount; ++item) {
+            const auto i = static_cast<std::size_t>(item);
+            listed.push_back({state.portTable[i], window.PortItems()[i]});
         }
-        if (item < 0) {
-            std::error_code error;
-            const auto wanted = std::filesystem::weakly_canonical(spec, error);
-            item = find([&](int, int number) {
-                const std::optional<std::string> path = registry.DevicePath(number);
-                std::error_code e;
-                return path && (*path == spec ||
-                                (!error && std::filesystem::weakly_canonical(*path, e) == wanted));
-            });
-        }
-        return item;
+        return listed;
     }
 
     // The port object opens silently or reports a failed configuration step in a box; which

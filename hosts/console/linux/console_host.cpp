@@ -1,27 +1,9 @@
 // The console host on Linux: the termios port object on the poll() loop, ports named by their
 // device paths, and the reasons a port did not open as the system gave them.
-#include <algorithm>
-#include <cstdlib>
-#include <functional>
-
 #include "hosts/console/console_host.h"
 #include "hosts/console/exit_status.h"
+#include "serial/linux/port_lookup.h"
 #include "serial/port_error.h"
-
-namespace {
-
-// Where a path leads once every link is followed; nothing is opened.
-std::optional<std::string> CanonicalPath(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return std::nullopt;
-    }
-    std::string canonical(resolved);
-    free(resolved);
-    return canonical;
-}
-
-}  // namespace
 
 ConsoleHost::ConsoleHost(StopSignals& signals)
     : window([this](const std::string& title, const std::string& text) { PrintBox(title, text); }),
@@ -49,54 +31,25 @@ ConsoleHost::~ConsoleHost() {
     logic.RemoveListener(*this);
 }
 
-// A path (anything with a '/') names the port whose device it leads to, through any links
-// (/dev/serial/by-id/..., a virtual port's link, the pty itself). Other text is a port's name, or
-// its number in the list. Numbers are handed out as ports appear, so the same number can mean
-// another module in the next run; when the text is also some port's name, which one was meant
-// cannot be told and nothing is opened.
+// The port is found by the Linux hosts' shared rule (port_lookup.h); a number that is also some
+// port's name is refused, naming both, and nothing is opened.
 PanelPort ConsoleHost::FindPort(const std::vector<PanelPort>& ports, const std::string& name) {
-    const auto items = [&ports](const std::function<bool(const PanelPort&)>& matches) {
-        std::vector<PanelPort> found;
-        for (const PanelPort& listed : ports) {
-            if (matches(listed)) {
-                found.push_back(listed);
-            }
-        }
-        return found;
-    };
-    const auto describe = [this](const PanelPort& listed) {
-        return "port " + std::to_string(listed.number) + " (" + listed.name + ", " +
-               registry.DevicePath(listed.number).value_or("gone") + ")";
-    };
-    const auto ambiguous = [&](const std::vector<PanelPort>& found) {
-        std::string which;
-        for (const PanelPort& listed : found) {
-            which += (which.empty() ? "" : " and ") + describe(listed);
-        }
-        return CommandFailure(ExitStatus::kUsage,
-                              name + ": ambiguous: " + which +
-                                  "; name the port by its device path (ldctl list shows them)");
-    };
-
-    std::vector<PanelPort> found;
-    if (name.find('/') != std::string::npos) {
-        const std::optional<std::string> device = CanonicalPath(name);
-        if (device) {
-            found = items([&](const PanelPort& listed) {
-                const std::optional<std::string> path = registry.DevicePath(listed.number);
-                return path && (*path == name || CanonicalPath(*path) == device);
-            });
-        }
-    } else {
-        // A port's name, or its number unless that is the name of another port too.
-        const bool digits =
-            !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
-        found = items([&](const PanelPort& listed) {
-            return listed.name == name || (digits && std::to_string(listed.number) == name);
-        });
+    std::vector<ListedPort> listed;
+    for (const PanelPort& item : ports) {
+        listed.push_back({item.number, item.name});
     }
+    const std::vector<ListedPort> found =
+        FindListedPorts(listed, name, [this](int number) { return registry.DevicePath(number); });
     if (found.size() > 1) {
-        throw ambiguous(found);
+        std::string which;
+        for (const ListedPort& candidate : found) {
+            which += (which.empty() ? "" : " and ") + std::string("port ") +
+                     std::to_string(candidate.number) + " (" + candidate.name + ", " +
+                     registry.DevicePath(candidate.number).value_or("gone") + ")";
+        }
+        throw CommandFailure(ExitStatus::kUsage,
+                             name + ": ambiguous: " + which +
+                                 "; name the port by its device path (ldctl list shows them)");
     }
     if (found.empty()) {
         throw CommandFailure(ExitStatus::kPortNotFound,
@@ -105,7 +58,7 @@ PanelPort ConsoleHost::FindPort(const std::vector<PanelPort>& ports, const std::
                                          : ": leads to no listed port (ldctl list shows the "
                                            "ports; link a pty into the virtual-port directory)"));
     }
-    return found.front();
+    return PanelPort{found.front().number, found.front().name};
 }
 
 // A failed configuration step has printed its box; the other reasons, as the port object told

@@ -2,10 +2,11 @@
 """LaserDiodeDriver as a lab uses it: the device server against the module simulator on ptys,
 driven by a real python3-tango client.
 
-  device_server_test.py file SERVER SIMULATOR       Tango's file database (-file=)
-  device_server_test.py database SERVER SIMULATOR   a tango-db on a private MariaDB, reached
-                                                    through TANGO_HOST
+  device_server_test.py file SERVER SIMULATOR LDCTL       Tango's file database (-file=)
+  device_server_test.py database SERVER SIMULATOR LDCTL   a tango-db on a private MariaDB,
+                                                          reached through TANGO_HOST
 Every process it starts is ended by its id; the exit status tells whether every check passed."""
+import json
 import os
 import pwd
 import re
@@ -19,7 +20,7 @@ import time
 
 import tango
 
-MODE, SERVER, SIMULATOR = sys.argv[1:4]
+MODE, SERVER, SIMULATOR, LDCTL = sys.argv[1:5]
 work = tempfile.mkdtemp(prefix="ldd-tango-")
 ports_dir = os.path.join(work, "ports")
 os.mkdir(ports_dir, 0o700)
@@ -127,16 +128,23 @@ def start_database():
 try:
     sim1 = simulator("sim1")
     if MODE == "file":
+        simulator("sim2")
+        simulator("sim3", "--drop", "1")  # a module that never answers
+        # A link named with sim1's list number plus one sorts before sim1 and takes sim1's number:
+        # that name is also sim1's number.
+        listed = json.loads(subprocess.run([LDCTL, "list", "--json"], env=env, check=True,
+                                           capture_output=True).stdout)
+        clash = str(next(port["number"] for port in listed if port["name"] == "sim1") + 1)
+        simulator(clash)
         database = os.path.join(work, "devices.res")
         with open(database, "w") as f:
             f.write('LaserDiodeDriver/test/DEVICE/LaserDiodeDriver: "lab/ld/1", "lab/ld/2", '
-                    '"lab/ld/3", "lab/ld/4"\n'
+                    '"lab/ld/3", "lab/ld/4", "lab/ld/5"\n'
                     'lab/ld/1->Port: "sim1"\n'
                     'lab/ld/2->Port: "sim2"\nlab/ld/2->ReadOnly: true\n'
                     'lab/ld/3->Port: "/dev/no-such-port"\n'
-                    'lab/ld/4->Port: "sim3"\n')
-        simulator("sim2")
-        simulator("sim3", "--drop", "1")  # a module that never answers
+                    'lab/ld/4->Port: "sim3"\n'
+                    'lab/ld/5->Port: "%s"\n' % clash)
         endpoint = "127.0.0.1:%d" % free_port()
         start([SERVER, "test", "-file=" + database, "-ORBendPoint", "giop:tcp:" + endpoint],
               "server")
@@ -207,6 +215,13 @@ try:
               missing.status())
         check(refused(lambda: missing.write_attribute("Current", 10), "LDD_PortClosed") is True,
               "a write without a port is refused")
+
+        ambiguous = tango.DeviceProxy(name(5))
+        check(until(lambda: ambiguous.state() == tango.DevState.FAULT) and
+              "ambiguous" in ambiguous.status() and
+              " RX " not in open(os.path.join(work, clash + ".frames")).read(),
+              "a Port that is a name and another port's number: FAULT, nothing sent, " +
+              ambiguous.status())
 
         silent = tango.DeviceProxy(name(4))
         check(until(lambda: silent.state() == tango.DevState.INIT), "a silent module: INIT")
