@@ -9,10 +9,10 @@
 #include "hosts/win32/number_edit.h"
 #include "hosts/win32/trend_host.h"
 #include "hosts/win32/win32_panel_window.h"
-#include "serial/win32/com_probe.h"
 #include "hosts/win32/win32_ui_timers.h"
 #include "panel/device_state.h"
 #include "panel/panel_logic.h"
+#include "serial/win32/com_probe.h"
 #include "serial/win32/comm_port.h"
 
 class CDriverPanelDlg : public CModalDialog {
