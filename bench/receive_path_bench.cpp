@@ -260,7 +260,7 @@ int main(int argc, char** argv) {
                 results.perByte.medianUs / results.eventFd.medianUs);
     std::printf("ratio to the Qt floor (median): %.2f\n",
                 results.perByte.medianUs / results.qtCall.medianUs);
-    std::printf("hand-off beyond the pty (median): %.1f us, %.2f x the eventfd floor\n",
+    std::printf("the port object beyond the pty (median): %.1f us, %.2f x the eventfd floor\n",
                 results.perByte.medianUs - results.pty.medianUs,
                 (results.perByte.medianUs - results.pty.medianUs) / results.eventFd.medianUs);
     std::printf("share of a byte's time on the line (median): %.1f %%\n",
