@@ -10,11 +10,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/processes.sh"
 before_reaping() { wineserver -k 2>/dev/null; }
 
 # start_display LOG_DIR: a private X server with no window manager (the panel shows without its
-# caption); exports DISPLAY.
+# caption); exports DISPLAY. It does not reset when its last client leaves: a reset refuses
+# connections for a moment, and Wine's helpers come and go before the program starts.
 start_display() {
     local display_fd display_number
     exec {display_fd}<> <(:)
-    Xvfb -displayfd "$display_fd" -screen 0 800x600x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+    Xvfb -displayfd "$display_fd" -noreset -screen 0 800x600x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
     pids+=($!)
     read -r -t 30 display_number <&"$display_fd"
     exec {display_fd}>&-
