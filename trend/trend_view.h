@@ -10,7 +10,8 @@
 //   - Texts: UTF-8 (units such as "°C"), one line each. `at` is the anchor: the text's left
 //     end, middle or right end by `align`, and its vertical middle.
 //   - Inks: Frame and Grid for the panes' frames and tick lines, Text for labels, one ink per
-//     series. The window picks the colours; the panel's own colours keep them readable.
+//     series. The series' colours are the core's (SeriesRgb); the window takes the system's
+//     colours for the frame, grid and texts, so they stay readable in its theme.
 // Layout: three panes stacked top to bottom (setpoint, temperature, power), each with its own
 // value axis and a title with its unit above it; tick labels left of each pane; one time axis
 // under the lowest pane with clock times of the local day.
@@ -25,6 +26,7 @@
 #define DRIVERPANEL_TREND_TREND_VIEW_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +41,21 @@ struct TrendPixel {
 };
 
 enum class TrendInk { Frame, Grid, Text, Setpoint, Temperature, Power };
+
+// A series' colour as 0xRRGGBB, the same in every window; none for the frame, the grid and the
+// texts, which take the system's colours that only the host knows.
+constexpr std::optional<std::uint32_t> SeriesRgb(TrendInk ink) {
+    switch (ink) {
+        case TrendInk::Setpoint:
+            return 0x1f4eb4;
+        case TrendInk::Temperature:
+            return 0xb4281e;
+        case TrendInk::Power:
+            return 0x1e8232;
+        default:
+            return std::nullopt;
+    }
+}
 
 struct TrendPolyline {
     TrendInk ink = TrendInk::Frame;

@@ -48,7 +48,7 @@ class ConsoleHost : private PanelListener {
 
     // The port list as the panel fills it; nothing is opened.
     std::vector<PanelPort> ListPorts();
-    // The device a listed port opens: /dev/ttyUSB0, \\.\COM3; empty once it is gone.
+    // The device a listed port opens: /dev/ttyUSB0, \\.\COM3 (on Linux empty once it is gone).
     std::string DevicePath(int portNumber);
 
     // Opens the port named as listed, by a path to its device or by its number, as the panel's

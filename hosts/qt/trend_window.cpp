@@ -25,20 +25,10 @@ constexpr TrendSpan kSpans[] = {TrendSpan::OneMinute, TrendSpan::TenMinutes, Tre
                                 TrendSpan::All};
 
 QColor InkColour(TrendInk ink, const QPalette& palette) {
-    switch (ink) {
-        case TrendInk::Frame:
-        case TrendInk::Text:
-            return palette.color(QPalette::Text);
-        case TrendInk::Grid:
-            return palette.color(QPalette::Midlight);
-        case TrendInk::Setpoint:
-            return QColor(0x1f, 0x4e, 0xb4);
-        case TrendInk::Temperature:
-            return QColor(0xb4, 0x28, 0x1e);
-        case TrendInk::Power:
-            return QColor(0x1e, 0x82, 0x32);
+    if (const std::optional<std::uint32_t> rgb = SeriesRgb(ink)) {
+        return QColor(static_cast<QRgb>(*rgb));  // opaque: the alpha byte is ignored
     }
-    return palette.color(QPalette::Text);
+    return palette.color(ink == TrendInk::Grid ? QPalette::Midlight : QPalette::Text);
 }
 
 }  // namespace

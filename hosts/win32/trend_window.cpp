@@ -37,20 +37,10 @@ constexpr int kNewestId = 110;
 constexpr int kRecordId = 111;
 
 COLORREF InkColour(TrendInk ink) {
-    switch (ink) {
-        case TrendInk::Frame:
-        case TrendInk::Text:
-            return GetSysColor(COLOR_WINDOWTEXT);
-        case TrendInk::Grid:
-            return GetSysColor(COLOR_3DLIGHT);
-        case TrendInk::Setpoint:
-            return RGB(0x1f, 0x4e, 0xb4);
-        case TrendInk::Temperature:
-            return RGB(0xb4, 0x28, 0x1e);
-        case TrendInk::Power:
-            return RGB(0x1e, 0x82, 0x32);
+    if (const std::optional<std::uint32_t> rgb = SeriesRgb(ink)) {
+        return RGB(*rgb >> 16 & 0xff, *rgb >> 8 & 0xff, *rgb & 0xff);
     }
-    return GetSysColor(COLOR_WINDOWTEXT);
+    return GetSysColor(ink == TrendInk::Grid ? COLOR_3DLIGHT : COLOR_WINDOWTEXT);
 }
 
 void RegisterClasses(WNDPROC windowProc, WNDPROC plotProc) {

@@ -77,6 +77,7 @@ CommandFailure ConsoleHost::OpenFailure(int portNumber, OpenStatus status) {
                                                      ComListText(portNumber));
 }
 
+// The list was just probed: the port is not opened again to name its device.
 std::string ConsoleHost::DevicePath(int portNumber) {
-    return registry.Probe(portNumber) ? ComDeviceName(portNumber) : std::string();
+    return ComDeviceName(portNumber);
 }

@@ -18,13 +18,6 @@ sim=${2:-$root/build/linux/tools/simulator/driverpanel-sim}
 
 panel_exe=$build/hosts/win32/DriverPanel.exe
 driver_exe=$build/tests/windows/e2e/driverpanel_e2e_driver.exe
-for exe in "$panel_exe" "$driver_exe"; do
-    [[ -f $exe ]] || { echo "missing $exe: build the windows preset first" >&2; exit 2; }
-done
-if [[ ! -x $sim ]]; then
-    (cd "$root" && cmake --preset linux >/dev/null &&
-        cmake --build --preset linux -j 2 --target driverpanel-sim)
-fi
 
 port_number=5
 setpoint=100
@@ -38,6 +31,7 @@ log=$work/sim.log
 
 export WINEPREFIX=$work/wineprefix
 source "$root/tests/windows/e2e/wine_bed.sh"
+need_programs "$root" "$sim" "$panel_exe" "$driver_exe"
 start_display "$work"
 prepare_prefix "$work"
 # Fonts: the dialog asks for Cambria; Caladea has its metrics. (Wine's default fonts still lack

@@ -24,13 +24,6 @@ artifacts=${3:-$work/artifacts}
 
 panel_exe=$build/hosts/win32/DriverPanel.exe
 driver_exe=$build/tests/windows/e2e/driverpanel_e2e_driver.exe
-for exe in "$panel_exe" "$driver_exe"; do
-    [[ -f $exe ]] || { echo "missing $exe: build the windows preset first" >&2; exit 2; }
-done
-if [[ ! -x $sim ]]; then
-    (cd "$root" && cmake --preset linux >/dev/null &&
-        cmake --build --preset linux -j 2 --target driverpanel-sim)
-fi
 
 port_number=5
 setpoint=150
@@ -44,6 +37,7 @@ artifacts=$(realpath "$artifacts")
 export LC_ALL=C.UTF-8
 export WINEPREFIX=$work/wineprefix
 source "$root/tests/windows/e2e/wine_bed.sh"
+need_programs "$root" "$sim" "$panel_exe" "$driver_exe"
 start_display "$work"
 prepare_prefix "$work"
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Cambria /d Caladea /f \

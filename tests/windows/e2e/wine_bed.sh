@@ -9,6 +9,20 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a pri
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/processes.sh"
 before_reaping() { wineserver -k 2>/dev/null; }
 
+# need_programs ROOT SIMULATOR EXE...: each Windows program is built, or the script ends with
+# status 2 saying so; the Linux simulator is built with the linux preset when it is missing.
+need_programs() {
+    local root=$1 sim=$2 exe
+    shift 2
+    for exe in "$@"; do
+        [[ -f $exe ]] || { echo "missing $exe: build the windows preset first" >&2; exit 2; }
+    done
+    if [[ ! -x $sim ]]; then
+        (cd "$root" && cmake --preset linux >/dev/null &&
+            cmake --build --preset linux -j 2 --target driverpanel-sim)
+    fi
+}
+
 # start_display LOG_DIR: a private X server with no window manager (the panel shows without its
 # caption); exports DISPLAY. It does not reset when its last client leaves: a reset refuses
 # connections for a moment, and Wine's helpers come and go before the program starts.

@@ -13,16 +13,12 @@ sim=${2:-$root/build/linux/tools/simulator/driverpanel-sim}
 work=$build/e2e-ldctl
 
 ldctl_exe=$build/hosts/console/ldctl.exe
-[[ -f $ldctl_exe ]] || { echo "missing $ldctl_exe: build the windows preset first" >&2; exit 2; }
-if [[ ! -x $sim ]]; then
-    (cd "$root" && cmake --preset linux >/dev/null &&
-        cmake --build --preset linux -j 2 --target driverpanel-sim)
-fi
 
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX=$work/wineprefix
 source "$root/tests/windows/e2e/wine_bed.sh"
+need_programs "$root" "$sim" "$ldctl_exe"
 prepare_prefix "$work"
 # A console program needs no display; the prefix's first program starts its services.
 wine cmd.exe /c exit >/dev/null 2>&1 || true
